@@ -1,0 +1,72 @@
+// The console on POSIX systems. Redirected output gets the catalogue's CP932
+// bytes unchanged, as scripts expect. A terminal gets them converted to its
+// locale's character set, since few terminals here speak Shift_JIS.
+#include <iconv.h>
+#include <langinfo.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+
+#include "console.hpp"
+
+namespace {
+
+iconv_t toTerminal = reinterpret_cast<iconv_t>(-1);
+
+bool isShiftJis(const char* charset) {
+    const char* const names[] = {"CP932", "SHIFT_JIS",   "SHIFT-JIS",
+                                 "SJIS",  "WINDOWS-31J", "MS_KANJI"};
+    for (const char* name : names) {
+        if (strcasecmp(charset, name) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+void consoleInit() {
+    if (isatty(STDOUT_FILENO) == 0) {
+        return;
+    }
+    std::setlocale(LC_CTYPE, "");
+    const char* charset = nl_langinfo(CODESET);
+    if (isShiftJis(charset)) {
+        return;
+    }
+    // The C locale names plain ASCII, which cannot show Japanese at all; the
+    // terminal behind it is almost always UTF-8.
+    if (std::strcmp(charset, "ANSI_X3.4-1968") == 0 || std::strcmp(charset, "ASCII") == 0) {
+        charset = "UTF-8";
+    }
+    toTerminal = iconv_open(charset, "CP932");
+}
+
+void printText(const char* cp932) {
+    if (toTerminal != reinterpret_cast<iconv_t>(-1)) {
+        char converted[1024];
+        char* in = const_cast<char*>(cp932);
+        std::size_t inLeft = std::strlen(cp932);
+        char* out = converted;
+        std::size_t outLeft = sizeof converted;
+        iconv(toTerminal, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(toTerminal, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1) &&
+            iconv(toTerminal, nullptr, nullptr, &out, &outLeft) != static_cast<std::size_t>(-1)) {
+            std::fwrite(converted, 1, static_cast<std::size_t>(out - converted), stdout);
+            return;
+        }
+    }
+    std::fputs(cp932, stdout);
+}
+
+void printBytes(const char* bytes) {
+    std::fputs(bytes, stdout);
+}
+
+void readOneCharacter() {
+    std::fflush(stdout);
+    (void)std::getchar();
+}

@@ -1,0 +1,129 @@
+"""Shared helpers of the end-to-end tests: run a real program as a user or a
+script would, and say what it must have printed, in bytes.
+
+The expected texts are typed from the specification in Unicode and turned
+into CP932 and UTF-16BE by iconv, so they do not come from the code under test.
+"""
+import os
+import shlex
+import subprocess
+import tempfile
+import time
+import unittest
+
+TIMEOUT = float(os.environ.get("E2E_TIMEOUT", "30"))
+# Prefix for running the programs (an emulator for the Windows build).
+RUNNER = shlex.split(os.environ.get("E2E_RUNNER", ""))
+WINDOWS = bool(os.environ.get("E2E_WINDOWS"))
+NEWLINE = b"\r\n" if WINDOWS else b"\n"
+
+
+def program(name):
+    path = os.environ.get(name.upper())
+    if not path:
+        raise unittest.SkipTest(f"{name.upper()} is not set")
+    return path
+
+
+def iconv(text, to):
+    return subprocess.run(["iconv", "-f", "UTF-8", "-t", to], input=text.encode("utf-8"),
+                          stdout=subprocess.PIPE, check=True).stdout
+
+
+def cp932(text):
+    """The console bytes of a message: CP932, with CR LF on Windows."""
+    return iconv(text, "CP932").replace(b"\n", NEWLINE)
+
+
+def utf16be(text):
+    return iconv(text, "UTF-16BE")
+
+
+NO_FILE = "フォントファイルが指定されていません。\n"
+CANNOT_OPEN = "フォントファイルが開けません。\n"
+TARGET = "対象フォントファイル: %s\n"
+NOT_RECOGNISED = "フォントファイルが不正か、既にフォント名が変更されています。\n"
+FINISHED = "\n処理を終了しました。\n"
+PRESS_ENTER = "[Enter]キーを押してください。\n"
+CANNOT_WRITE = "フォントファイルに書き込めません。\n"
+
+
+def banner(title):
+    return (title.encode() + cp932(" - Kanovel フォント名変更ツール\n") +
+            cp932("フォントファイルの中のフォント名を全角の名前に書き換えます。\n\n"))
+
+
+def target_line(path):
+    head, tail = TARGET.split("%s")
+    return cp932(head) + os.fsencode(path) + cp932(tail)
+
+
+def run(prog, *args, stdin=b"", env=None):
+    """Runs the program to its end with stdin as given; returns (stdout, stderr)."""
+    done = subprocess.run(RUNNER + [prog, *args], input=stdin, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, timeout=TIMEOUT, env=env)
+    return done.stdout, done.stderr
+
+
+def waits_for_enter(prog, *args, env=None):
+    """Runs the program with a stdin that stays open; returns (waited, stdout).
+
+    waited is True when the program was still running after a pause and ended
+    once a line was typed: it sat at its prompt. False when it ended alone."""
+    proc = subprocess.Popen(RUNNER + [prog, *args], stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+    try:
+        proc.wait(timeout=2.0 if not WINDOWS else 6.0)
+        waited = False
+    except subprocess.TimeoutExpired:
+        waited = True
+    out, _ = proc.communicate(input=b"\n", timeout=TIMEOUT)
+    return waited, out
+
+
+class FontCase(unittest.TestCase):
+    """A test with a scratch folder, and helpers for a file's bytes and times."""
+
+    def setUp(self):
+        self._dir = tempfile.TemporaryDirectory()
+        self.dir = self._dir.name
+
+    def tearDown(self):
+        self._dir.cleanup()
+
+    def write(self, name, data, times=(1_000_000_123_456_789, 1_200_000_987_654_321)):
+        """Writes a file and gives it distinctive access and write times (ns)."""
+        path = os.path.join(self.dir, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        os.utime(path, ns=times)
+        return path
+
+    def snapshot(self, path):
+        st = os.stat(path)
+        with open(path, "rb") as f:
+            data = f.read()
+        os.utime(path, ns=(st.st_atime_ns, st.st_mtime_ns))  # our read must not count
+        return data, st.st_atime_ns, st.st_mtime_ns
+
+    def assertUntouched(self, path, before):
+        self.assertEqual(self.snapshot(path), before)
+
+
+def sample_font(folder, name=None):
+    """Our sample font, made by the project's generator."""
+    path = os.path.join(folder, "sample.ttf")
+    subprocess.run([program("make_sample_font"), path] + ([name] if name else []), check=True,
+                   timeout=TIMEOUT)
+    return path
+
+
+def fc_query(path, element):
+    """What FreeType (through fontconfig) reads as the font's names."""
+    done = subprocess.run(["fc-query", "--format", "%{" + element + "}", path],
+                          stdout=subprocess.PIPE, check=True, timeout=TIMEOUT)
+    return done.stdout.decode("utf-8").split(",")
+
+
+def clock():
+    return time.monotonic()

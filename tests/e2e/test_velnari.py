@@ -1,0 +1,266 @@
+"""Velnari end to end: the real program on generated files."""
+import os
+import pty
+import shutil
+import subprocess
+import unittest
+
+from harness import (CANNOT_OPEN, CANNOT_WRITE, FINISHED, NO_FILE, NOT_RECOGNISED, PRESS_ENTER,
+                     TARGET, WINDOWS, FontCase, banner, clock, cp932, fc_query, program, run,
+                     sample_font, target_line, utf16be, waits_for_enter)
+
+FILLER = bytes(0x80 + i % 61 for i in range(8192))  # holds no "Kanovel"
+
+
+def font_with(names, size=6000, at=None):
+    """Bytes of a file with the given names in UTF-16BE, 64 bytes apart from offset 32."""
+    data = bytearray(FILLER[:size])
+    for i, name in enumerate(names):
+        start = (at[i] if at else 32 + 64 * i)
+        encoded = utf16be(name)
+        data[start:start + len(encoded)] = encoded
+    return bytes(data)
+
+
+def renamed(data, new_names, at):
+    out = bytearray(data)
+    for start, name in zip(at, new_names):
+        encoded = utf16be(name)
+        out[start:start + len(encoded)] = encoded
+    return bytes(out)
+
+
+class Dialogue(FontCase):
+    def setUp(self):
+        super().setUp()
+        self.velnari = program("velnari")
+
+    def test_no_argument(self):
+        waited, out = waits_for_enter(self.velnari)
+        self.assertTrue(waited)
+        self.assertEqual(out, banner("Velnari") + cp932(NO_FILE + PRESS_ENTER))
+
+    def test_missing_file(self):
+        path = os.path.join(self.dir, "missing.ttf")
+        waited, out = waits_for_enter(self.velnari, path)
+        self.assertTrue(waited)
+        self.assertEqual(out, banner("Velnari") + cp932(CANNOT_OPEN + PRESS_ENTER))
+        self.assertFalse(os.path.exists(path))
+
+    def test_directory(self):
+        out, _ = run(self.velnari, self.dir)
+        self.assertEqual(out, banner("Velnari") + cp932(CANNOT_OPEN + PRESS_ENTER))
+
+    @unittest.skipIf(WINDOWS, "no FIFOs on Windows")
+    def test_fifo_returns_at_once(self):
+        fifo = os.path.join(self.dir, "pipe.ttf")
+        os.mkfifo(fifo)
+        start = clock()
+        out, _ = run(self.velnari, fifo)
+        self.assertLess(clock() - start, 5)
+        self.assertEqual(out, banner("Velnari") + cp932(CANNOT_OPEN + PRESS_ENTER))
+
+    def test_success_then_wait(self):
+        path = self.write("f.ttf", font_with(["KanovelR11"] * 3))
+        waited, out = waits_for_enter(self.velnari, path)
+        self.assertTrue(waited)
+        self.assertEqual(out, banner("Velnari") + target_line(path) + cp932(FINISHED + PRESS_ENTER))
+
+    def test_standard_input_at_its_end_returns_at_once(self):
+        path = self.write("f.ttf", font_with([]))
+        out, _ = run(self.velnari, path, stdin=b"")
+        self.assertTrue(out.endswith(cp932(PRESS_ENTER)))
+
+    def test_batch_success_prints_nothing_and_reads_nothing(self):
+        data = font_with(["KanovelT86"] * 5)
+        path = self.write("f.ttf", data)
+        waited, out = waits_for_enter(self.velnari, path, "/b")
+        self.assertFalse(waited)
+        self.assertEqual(out, b"")
+        self.assertNotEqual(self.snapshot(path)[0], data)
+
+    def test_batch_not_recognised_is_silent_too(self):
+        path = self.write("f.ttf", font_with(["KanovelR11", "KanovelNope"]))
+        waited, out = waits_for_enter(self.velnari, path, "batch", "more")
+        self.assertFalse(waited)
+        self.assertEqual(out, b"")
+
+    def test_batch_failure_still_prompts_and_waits(self):
+        waited, out = waits_for_enter(self.velnari, os.path.join(self.dir, "none.ttf"), "/b")
+        self.assertTrue(waited)
+        self.assertEqual(out, cp932(CANNOT_OPEN + PRESS_ENTER))
+
+    def test_not_recognised_has_no_leading_empty_line(self):
+        path = self.write("f.ttf", font_with(["KanovelR11", "KanovelNope"]))
+        out, _ = run(self.velnari, path)
+        self.assertEqual(out, banner("Velnari") + target_line(path) +
+                         cp932(NOT_RECOGNISED + PRESS_ENTER))
+
+
+@unittest.skipIf(WINDOWS, "POSIX terminals")
+class Terminal(FontCase):
+    def read_terminal(self, args, lang):
+        """Runs Velnari with its standard output on a pseudo-terminal."""
+        primary, secondary = pty.openpty()
+        env = dict(os.environ, LANG=lang, LC_ALL=lang)
+        proc = subprocess.Popen([program("velnari"), *args], stdin=subprocess.DEVNULL,
+                                stdout=secondary, stderr=subprocess.DEVNULL, env=env)
+        os.close(secondary)
+        out = b""
+        while True:
+            try:
+                chunk = os.read(primary, 4096)
+            except OSError:  # the program has gone and the terminal is closed
+                break
+            if not chunk:
+                break
+            out += chunk
+        proc.wait(timeout=30)
+        os.close(primary)
+        return out.replace(b"\r\n", b"\n")
+
+    def test_utf8_terminal_reads_japanese_and_the_path_stays_as_given(self):
+        path = os.path.join(os.fsencode(self.dir), b"caf\xe9.ttf")  # not UTF-8: printed as is
+        with open(path, "wb") as f:
+            f.write(font_with([]))
+        out = self.read_terminal([path], "C.UTF-8")
+        head, tail = TARGET.split("%s")
+        expected = ("Velnari - Kanovel フォント名変更ツール\n"
+                    "フォントファイルの中のフォント名を全角の名前に書き換えます。\n\n").encode()
+        expected += head.encode() + path + tail.encode() + (FINISHED + PRESS_ENTER).encode()
+        self.assertEqual(out, expected)
+
+
+class Renaming(FontCase):
+    def setUp(self):
+        super().setUp()
+        self.velnari = program("velnari")
+
+    def check_run(self, data, expected, verdict=FINISHED):
+        path = self.write("font.ttf", data)
+        before = self.snapshot(path)
+        out, err = run(self.velnari, path)
+        self.assertEqual(out, banner("Velnari") + target_line(path) + cp932(verdict + PRESS_ENTER))
+        self.assertEqual(err, b"")
+        after = self.snapshot(path)
+        self.assertEqual(after[0], expected)
+        self.assertEqual(after[1:], before[1:], "times must be kept to the nanosecond")
+        return path
+
+    def test_no_occurrence(self):
+        data = font_with([])
+        self.check_run(data, data)
+
+    def test_three_occurrences_change_nothing(self):
+        data = font_with(["KanovelR11 Bold", "KanovelR11", "KanovelQ86"])
+        self.check_run(data, data)
+
+    def test_seven_occurrences(self):
+        names = ["KanovelR11 Bold", "KanovelR11", "Kanovel86", "KanovelRQ11 Bold",
+                 "KanovelRQ11", "KanovelVS86", "KanovelW86"]
+        data = font_with(names)
+        starts = [32 + 64 * i for i in range(7)]
+        new = ["Ｋ．ａｎｏｖｅｌＲＱＢ１\0\0\0\0", "Ｋ．ａｎｏｖｅｌＲＱ１", "Ｋ．ａｎｏｖｅｌＶＳ\0",
+               "Ｋ．ａｎｏｖｅｌＷ\0"]
+        self.check_run(data, renamed(data, new, starts[3:7]))
+
+    def test_nine_occurrences_rename_only_four_to_seven(self):
+        names = ["KanovelS86"] * 9
+        data = font_with(names)
+        starts = [32 + 64 * i for i in range(9)]
+        self.check_run(data, renamed(data, ["Ｋ．ａｎｏｖｅｌＳ\0"] * 4, starts[3:7]))
+
+    def test_prefix_rows(self):
+        # A Bold name takes its Bold row; a longer name takes the row of its prefix.
+        names = ["KanovelT11", "KanovelT11", "KanovelT11", "KanovelT11 Bold",
+                 "KanovelT11 Italic", "KanovelVS86 Bold", "KanovelV86"]
+        data = font_with(names)
+        starts = [32 + 64 * i for i in range(7)]
+        new = ["Ｋ．ａｎｏｖｅｌＴＢ１\0\0\0\0", "Ｋ．ａｎｏｖｅｌＴ１", "Ｋ．ａｎｏｖｅｌＶＳ\0",
+               "Ｋ．ａｎｏｖｅｌＶ\0"]
+        self.check_run(data, renamed(data, new, starts[3:7]))
+
+    def test_unknown_names_are_counted_not_written(self):
+        names = ["KanovelR11", "KanovelR11", "KanovelR11", "KanovelX11", "KanovelR86",
+                 "KanovelR86", "KanovelR86", "KanovelZ"]
+        data = font_with(names)
+        starts = [32 + 64 * i for i in range(8)]
+        self.check_run(data, renamed(data, ["Ｋ．ａｎｏｖｅｌＲ\0"] * 3, starts[4:7]),
+                       verdict=NOT_RECOGNISED)
+
+    def test_scan_range_ends_at_4095(self):
+        starts = [0, 100, 200, 4095]
+        data = font_with(["KanovelR86"] * 4, size=5000, at=starts)
+        self.check_run(data, renamed(data, ["Ｋ．ａｎｏｖｅｌＲ\0"], [4095]))
+        data = font_with(["KanovelR86"] * 4, size=5000, at=[0, 100, 200, 4096])
+        self.check_run(data, data)
+
+    def test_short_files(self):
+        for size in (0, 1, 47, 100):
+            with self.subTest(size=size):
+                data = FILLER[:size]
+                self.check_run(data, data)
+        # The fourth name ends the file: renamed, and the file keeps its length.
+        data = font_with(["KanovelW86"] * 4, size=32 + 64 * 3 + 20)
+        self.assertEqual(data[-20:], utf16be("KanovelW86"))
+        self.check_run(data, renamed(data, ["Ｋ．ａｎｏｖｅｌＷ\0"], [224]))
+
+    def test_second_run_leaves_the_file_alone(self):
+        data = font_with(["KanovelSQ11 Bold"] * 7)
+        path = self.check_run(data, renamed(data, ["Ｋ．ａｎｏｖｅｌＳＱＢ１\0\0\0\0"] * 4,
+                                            [32 + 64 * i for i in range(3, 7)]))
+        before = self.snapshot(path)
+        out, _ = run(self.velnari, path)
+        self.assertTrue(out.endswith(cp932(FINISHED + PRESS_ENTER)))
+        self.assertUntouched(path, before)
+
+
+class SampleFont(FontCase):
+    @unittest.skipIf(shutil.which("fc-query") is None, "fc-query is not installed")
+    def test_freetype_reads_the_new_names(self):
+        path = sample_font(self.dir)
+        self.assertEqual(sorted(fc_query(path, "family")), ["KanovelR11", "KanovelR11 Bold"])
+        before = self.snapshot(path)
+        out, _ = run(program("velnari"), path, "/b")
+        self.assertEqual(out, b"")
+        after = self.snapshot(path)
+        self.assertEqual(len(after[0]), len(before[0]))
+        self.assertEqual(after[1:], before[1:])
+        self.assertEqual(sorted(fc_query(path, "family")),
+                         ["KanovelR11 Bold", "Ｋ．ａｎｏｖｅｌＲ１", "Ｋ．ａｎｏｖｅｌＲＢ１"])
+        self.assertEqual(fc_query(path, "postscriptname"), ["KanovelR11-Bold"])
+
+
+@unittest.skipIf(WINDOWS, "POSIX locking and descriptors")
+class Exclusive(FontCase):
+    def test_file_held_open_by_another_process(self):
+        path = self.write("f.ttf", font_with(["KanovelR86"] * 7))
+        before = self.snapshot(path)
+        with open(path, "rb") as held:
+            holder = subprocess.Popen(["sleep", "30"], stdin=held)
+        try:
+            out, _ = run(program("velnari"), path)
+        finally:
+            holder.kill()
+            holder.wait()
+        self.assertEqual(out, banner("Velnari") + cp932(CANNOT_OPEN + PRESS_ENTER))
+        self.assertUntouched(path, before)
+
+
+@unittest.skipUnless(os.environ.get("WRITE_FAULT_SHIM"), "no write-fault shim in this build")
+class WriteFaults(FontCase):
+    def test_failed_write_or_flush_is_reported(self):
+        for fault in ("write", "close"):
+            with self.subTest(fault=fault):
+                path = self.write("f.ttf", font_with(["KanovelR11"] * 7))
+                env = dict(os.environ, LD_PRELOAD=os.environ["WRITE_FAULT_SHIM"],
+                           WRITE_FAULT=fault)
+                for args in ([], ["/b"]):
+                    waited, out = waits_for_enter(program("velnari"), path, *args, env=env)
+                    self.assertTrue(waited)
+                    self.assertTrue(out.endswith(cp932(CANNOT_WRITE + PRESS_ENTER)), out)
+                    self.assertNotIn(cp932(FINISHED), out)
+
+
+if __name__ == "__main__":
+    unittest.main()

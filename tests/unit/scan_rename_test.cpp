@@ -1,0 +1,220 @@
+#include "scan_rename.hpp"
+
+#include <gtest/gtest.h>
+
+#include "memory_file.hpp"
+#include "rename_table.hpp"
+
+namespace {
+
+// The bytes of the examples are written out by hand, not derived from the table.
+const Bytes ROW1_OLD = {0x00, 0x4B, 0x00, 0x61, 0x00, 0x6E, 0x00, 0x6F, 0x00, 0x76,
+                        0x00, 0x65, 0x00, 0x6C, 0x00, 0x52, 0x00, 0x31, 0x00, 0x31};
+const Bytes ROW1_NEW = {0xFF, 0x2B, 0xFF, 0x0E, 0xFF, 0x41, 0xFF, 0x4E, 0xFF, 0x4F,
+                        0xFF, 0x56, 0xFF, 0x45, 0xFF, 0x4C, 0xFF, 0x32, 0xFF, 0x11};
+const Bytes R11_BOLD_NEW = {0xFF, 0x2B, 0xFF, 0x0E, 0xFF, 0x41, 0xFF, 0x4E, 0xFF, 0x4F,
+                            0xFF, 0x56, 0xFF, 0x45, 0xFF, 0x4C, 0xFF, 0x32, 0xFF, 0x22,
+                            0xFF, 0x11, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+
+Bytes field(const Bytes& name) {
+    Bytes out = name;
+    out.push_back(0x01);
+    out.resize(40, 0x00);
+    return out;
+}
+
+TEST(RenameTable, RowOneAndTheEndRowHaveTheDocumentedBytes) {
+    const Bytes row1(RENAME_TABLE.begin() + 80, RENAME_TABLE.begin() + 160);
+    Bytes expected = field(ROW1_OLD);
+    const Bytes newField = field(ROW1_NEW);
+    expected.insert(expected.end(), newField.begin(), newField.end());
+    EXPECT_EQ(row1, expected);
+
+    Bytes endRow(80, 0x00);
+    endRow[0] = endRow[40] = 0x01;
+    EXPECT_EQ(Bytes(RENAME_TABLE.end() - 80, RENAME_TABLE.end()), endRow);
+    EXPECT_EQ(RENAME_TABLE.size(), 2880u);
+}
+
+TEST(LookupRow, FindsTheFirstRowWhoseOldNameIsAPrefix) {
+    struct Case {
+        const char* text;
+        int row;
+    };
+    const Case cases[] = {
+        {"KanovelR11 Bold", 0},  {"KanovelR11", 1},       {"KanovelR11 Italic", 1},
+        {"KanovelRQ11 Bold", 2}, {"KanovelRQ11", 3},      {"KanovelVS86", 33},
+        {"KanovelV86", 32},      {"KanovelW86 Bold", 34}, {"KanovelX86", NO_ROW},
+        {"Kanovel", NO_ROW},     {"KanovelR1", NO_ROW},   {"Kanovel86", 13},
+    };
+    for (const Case& c : cases) {
+        Bytes window = utf16(c.text);
+        const std::size_t length = window.size();
+        window.resize(48, 0x00);
+        EXPECT_EQ(lookupRow(RENAME_TABLE.data(), window.data(), length), c.row) << c.text;
+    }
+}
+
+TEST(LookupRow, NeedsTheWholeNameInsideTheWindow) {
+    Bytes window = utf16("KanovelR11 Bold");
+    window.resize(48, 0x00);
+    EXPECT_EQ(lookupRow(RENAME_TABLE.data(), window.data(), 29), 1);  // " Bold" cut short
+    EXPECT_EQ(lookupRow(RENAME_TABLE.data(), window.data(), 19), NO_ROW);
+}
+
+TEST(LookupRow, ATableThatStartsWithTheEndRowFindsNothing) {
+    Bytes empty(80, 0x00);
+    empty[0] = empty[40] = 0x01;
+    Bytes window = utf16("KanovelR11 Bold");
+    window.resize(48, 0x00);
+    EXPECT_EQ(lookupRow(empty.data(), window.data(), 48), NO_ROW);
+}
+
+// A file of the given size with UTF-16BE names at the given offsets.
+struct Placed {
+    std::size_t at;
+    const char* name;
+};
+
+Bytes fileWith(std::size_t size, std::initializer_list<Placed> names) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(0x80 + i % 61);  // no accidental "Kanovel"
+    }
+    for (const Placed& p : names) {
+        put(bytes, p.at, utf16(p.name));
+    }
+    return bytes;
+}
+
+TEST(ScanAndRename, RewritesExactlyTheFourthToTheSeventhOccurrence) {
+    const char* names[9] = {"KanovelR11 Bold", "KanovelR11", "KanovelS86",
+                            "KanovelR11 Bold", "KanovelR11", "KanovelVS86 Bold",
+                            "KanovelTQ11",     "KanovelR11", "KanovelW86"};
+    Bytes original = fileWith(8000, {});
+    for (std::size_t i = 0; i < 9; ++i) {
+        put(original, 100 + 64 * i, utf16(names[i]));
+    }
+    MemoryFile file(original);
+    const EngineResult result = scanAndRename(file.stream);
+    EXPECT_EQ(result.verdict, Verdict::Finished);
+    EXPECT_TRUE(result.finish);
+
+    Bytes expected = original;
+    put(expected, 100 + 64 * 3, R11_BOLD_NEW);
+    put(expected, 100 + 64 * 4, ROW1_NEW);
+    // "KanovelVS86 Bold" is no name of the table, but "KanovelVS86" is its prefix.
+    put(expected, 100 + 64 * 5, {0xFF, 0x2B, 0xFF, 0x0E, 0xFF, 0x41, 0xFF, 0x4E, 0xFF, 0x4F, 0xFF,
+                                 0x56, 0xFF, 0x45, 0xFF, 0x4C, 0xFF, 0x36, 0xFF, 0x33, 0x00, 0x00});
+    put(expected, 100 + 64 * 6, {0xFF, 0x2B, 0xFF, 0x0E, 0xFF, 0x41, 0xFF, 0x4E, 0xFF, 0x4F, 0xFF,
+                                 0x56, 0xFF, 0x45, 0xFF, 0x4C, 0xFF, 0x34, 0xFF, 0x31, 0xFF, 0x11});
+    EXPECT_EQ(file.bytes(), expected);
+}
+
+TEST(ScanAndRename, TheWorkedExampleKeepsTheRestOfTheWindow) {
+    // Five names packed end to end: the window of the fifth overlaps what follows.
+    Bytes original = fileWith(600, {});
+    std::size_t at = 40;
+    for (int i = 0; i < 5; ++i) {
+        put(original, at, utf16("KanovelR11 Bold"));
+        at += 30;
+    }
+    MemoryFile file(original);
+    scanAndRename(file.stream);
+    Bytes expected = original;
+    put(expected, 40 + 3 * 30, R11_BOLD_NEW);
+    put(expected, 40 + 4 * 30, R11_BOLD_NEW);
+    EXPECT_EQ(file.bytes(), expected);
+}
+
+TEST(ScanAndRename, VerdictFollowsTheLastOccurrence) {
+    struct Case {
+        std::initializer_list<Placed> names;
+        Verdict verdict;
+    };
+    const Case cases[] = {
+        {{}, Verdict::Finished},
+        {{{0, "KanovelR11"}, {50, "KanovelZZ"}, {100, "KanovelR11"}}, Verdict::Finished},
+        {{{0, "KanovelR11"}, {100, "KanovelZZ"}}, Verdict::NotRecognised},
+        {{{4095, "KanovelQ"}}, Verdict::NotRecognised},
+        {{{4095, "KanovelR11"}, {4096, "KanovelQ"}}, Verdict::Finished},
+    };
+    for (const Case& c : cases) {
+        const Bytes original = fileWith(5000, c.names);
+        MemoryFile file(original);
+        EXPECT_EQ(scanAndRename(file.stream).verdict, c.verdict);
+        EXPECT_EQ(file.bytes(), original);  // three or fewer: nothing written
+    }
+}
+
+TEST(ScanAndRename, AnUnknownNameInTheRewriteRangeKeepsItsBytes) {
+    const Bytes original = fileWith(2000, {{0, "KanovelR11"},
+                                           {100, "KanovelR11"},
+                                           {200, "KanovelR11"},
+                                           {300, "KanovelZ11 Bold"},
+                                           {400, "KanovelR86"}});
+    MemoryFile file(original);
+    EXPECT_EQ(scanAndRename(file.stream).verdict, Verdict::Finished);
+    Bytes expected = original;
+    put(expected, 400, {0xFF, 0x2B, 0xFF, 0x0E, 0xFF, 0x41, 0xFF, 0x4E, 0xFF, 0x4F,
+                        0xFF, 0x56, 0xFF, 0x45, 0xFF, 0x4C, 0xFF, 0x32, 0x00, 0x00});
+    EXPECT_EQ(file.bytes(), expected);
+}
+
+TEST(ScanAndRename, ScansOffsetsUpTo4095Only) {
+    Bytes atEdge = fileWith(
+        5000, {{0, "Kanovel86"}, {20, "Kanovel86"}, {40, "Kanovel86"}, {4095, "Kanovel86"}});
+    MemoryFile file(atEdge);
+    scanAndRename(file.stream);
+    Bytes expected = atEdge;
+    put(expected, 4095,
+        {0xFF, 0x2B, 0xFF, 0x0E, 0xFF, 0x41, 0xFF, 0x4E, 0xFF, 0x4F, 0xFF, 0x56, 0xFF, 0x45, 0xFF,
+         0x4C, 0x00, 0x00});
+    EXPECT_EQ(file.bytes(), expected);
+
+    const Bytes beyond = fileWith(
+        5000, {{0, "Kanovel86"}, {20, "Kanovel86"}, {40, "Kanovel86"}, {4096, "Kanovel86"}});
+    MemoryFile untouched(beyond);
+    scanAndRename(untouched.stream);
+    EXPECT_EQ(untouched.bytes(), beyond);
+}
+
+TEST(ScanAndRename, AShortFileIsNeverLengthened) {
+    // The fourth name ends the file exactly; a fifth is cut off by its end.
+    Bytes original = fileWith(
+        0, {{0, "KanovelT86"}, {20, "KanovelT86"}, {40, "KanovelT86"}, {60, "KanovelT86"}});
+    MemoryFile exact(original);
+    EXPECT_EQ(scanAndRename(exact.stream).verdict, Verdict::Finished);
+    Bytes expected = original;
+    put(expected, 60, {0xFF, 0x2B, 0xFF, 0x0E, 0xFF, 0x41, 0xFF, 0x4E, 0xFF, 0x4F,
+                       0xFF, 0x56, 0xFF, 0x45, 0xFF, 0x4C, 0xFF, 0x34, 0x00, 0x00});
+    EXPECT_EQ(exact.bytes(), expected);
+
+    Bytes cut = original;
+    cut.resize(79);  // the last name loses its final byte
+    MemoryFile shortFile(cut);
+    EXPECT_EQ(scanAndRename(shortFile.stream).verdict, Verdict::NotRecognised);
+    EXPECT_EQ(shortFile.bytes(), cut);
+
+    for (std::size_t size : {0u, 1u, 13u, 14u}) {
+        const Bytes tiny = fileWith(size, {});
+        MemoryFile file(tiny);
+        EXPECT_EQ(scanAndRename(file.stream).verdict, Verdict::Finished);
+        EXPECT_EQ(file.bytes(), tiny);
+    }
+}
+
+TEST(ScanAndRename, ASecondRunFindsOnlyTheNamesLeftInLatin) {
+    Bytes original = fileWith(3000, {});
+    for (std::size_t i = 0; i < 7; ++i) {
+        put(original, 64 * i, utf16("KanovelS11 Bold"));
+    }
+    MemoryFile file(original);
+    scanAndRename(file.stream);
+    const Bytes once = file.bytes();
+    EXPECT_NE(once, original);
+    EXPECT_EQ(scanAndRename(file.stream).verdict, Verdict::Finished);
+    EXPECT_EQ(file.bytes(), once);
+}
+
+}  // namespace

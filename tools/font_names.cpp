@@ -1,0 +1,81 @@
+// Lists the name records of a TrueType font, one a line:
+//   platform encoding language nameID: text
+// Windows texts are read as UTF-16BE, Macintosh Japanese ones as CP932, and
+// both shown in UTF-8. For the demo where no font tool is installed.
+#include <iconv.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::uint32_t get16(const std::vector<unsigned char>& b, std::size_t at) {
+    return at + 2 <= b.size() ? (b[at] << 8) | b[at + 1] : 0;
+}
+
+std::uint32_t get32(const std::vector<unsigned char>& b, std::size_t at) {
+    return (get16(b, at) << 16) | get16(b, at + 2);
+}
+
+std::string toUtf8(const char* from, std::string text) {
+    iconv_t cd = iconv_open("UTF-8", from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return text;
+    }
+    std::string out(text.size() * 4 + 4, '\0');
+    char* in = text.data();
+    std::size_t inLeft = text.size();
+    char* o = out.data();
+    std::size_t outLeft = out.size();
+    iconv(cd, &in, &inLeft, &o, &outLeft);
+    iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: font_names FONT\n");
+        return 2;
+    }
+    std::FILE* file = std::fopen(argv[1], "rb");
+    if (file == nullptr) {
+        std::perror(argv[1]);
+        return 1;
+    }
+    std::vector<unsigned char> font;
+    for (int c; (c = std::fgetc(file)) != EOF;) {
+        font.push_back(static_cast<unsigned char>(c));
+    }
+    std::fclose(file);
+
+    std::size_t name = 0;
+    for (std::uint32_t i = 0; i < get16(font, 4); ++i) {
+        if (get32(font, 12 + 16 * i) == 0x6E616D65) {  // 'name'
+            name = get32(font, 12 + 16 * i + 8);
+        }
+    }
+    if (name == 0) {
+        std::fprintf(stderr, "%s: no name table\n", argv[1]);
+        return 1;
+    }
+    const std::size_t storage = name + get16(font, name + 4);
+    for (std::uint32_t i = 0; i < get16(font, name + 2); ++i) {
+        const std::size_t record = name + 6 + 12 * i;
+        const std::uint32_t platform = get16(font, record);
+        const std::size_t at = storage + get16(font, record + 10);
+        const std::size_t length = get16(font, record + 8);
+        if (at + length > font.size()) {
+            continue;
+        }
+        std::string text(font.begin() + at, font.begin() + at + length);
+        text = toUtf8(platform == 1 ? "CP932" : "UTF-16BE", text);
+        std::printf("%u %u %u %u: %s\n", platform, get16(font, record + 2), get16(font, record + 4),
+                    get16(font, record + 6), text.c_str());
+    }
+    return 0;
+}
