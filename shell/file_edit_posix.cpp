@@ -102,8 +102,19 @@ bool captureTimes(const char* path, FileTimes& times) {
 }
 
 bool openForEdit(const char* path, EditStream& stream) {
-    std::FILE* file = std::fopen(path, "rb+");
+    // O_NOATIME: reading the file must not move its access time either, so
+    // that a file VelnariL does not recognise (whose times are not restored)
+    // keeps them too. Only the file's owner may ask for it.
+    int fd = open(path, O_RDWR | O_NOATIME | O_CLOEXEC);
+    if (fd < 0 && errno == EPERM) {
+        fd = open(path, O_RDWR | O_CLOEXEC);
+    }
+    if (fd < 0) {
+        return false;
+    }
+    std::FILE* file = fdopen(fd, "rb+");
     if (file == nullptr) {
+        close(fd);
         return false;
     }
     attachEditStream(stream, file);

@@ -26,11 +26,10 @@ struct MemoryFile {
     // The file's bytes after pending writes are flushed.
     Bytes bytes() {
         flushEditStream(stream);
-        Bytes out;
+        std::fseek(stream.file, 0, SEEK_END);
+        Bytes out(static_cast<std::size_t>(std::ftell(stream.file)));
         std::fseek(stream.file, 0, SEEK_SET);
-        for (int c; (c = std::fgetc(stream.file)) != EOF;) {
-            out.push_back(static_cast<std::uint8_t>(c));
-        }
+        out.resize(std::fread(out.data(), 1, out.size(), stream.file));
         return out;
     }
 };

@@ -1,0 +1,258 @@
+// The patch catalogue of VelnariL: for each of the eight L-series fonts, the
+// bytes that identify it and the value each of them gets.
+//
+// A record is 6 bytes: flag (0x00), offset (24-bit big-endian), the byte the
+// file must hold there, the byte written there. Six FIELD_END bytes end a set.
+// The records are built here at compile time from each font's old and new
+// name and the fixed layout those fonts share; the static_asserts hold the
+// counts and orderings that the engine and the fonts rely on.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "table_format.hpp"
+
+inline constexpr std::size_t PATCH_RECORD_SIZE = 6;
+inline constexpr std::size_t PATCH_SET_COUNT = 8;
+
+struct PatchSetSource {
+    std::string_view oldName;     // ASCII, so its CP932 bytes are its characters
+    std::u16string_view newName;  // full-width: two bytes a character in CP932 and UTF-16BE
+    std::uint8_t lastByte;        // expected at the last record's offset; written plus one
+};
+
+// In probe order.
+inline constexpr PatchSetSource PATCH_SET_SOURCES[PATCH_SET_COUNT] = {
+    {"KanovelSL86 Bold", u"Ｋ．ａｎｏｖｅｌＳＢＬ", 0x48},
+    {"KanovelTL86 Bold", u"Ｋ．ａｎｏｖｅｌＴＢＬ", 0x49},
+    {"KanovelRL86 Bold", u"Ｋ．ａｎｏｖｅｌＲＢＬ", 0x47},
+    {"KanovelL86 Bold", u"Ｋ．ａｎｏｖｅｌＢＬ", 0x48},
+    {"KanovelSL86", u"Ｋ．ａｎｏｖｅｌＳＬ", 0x47},
+    {"KanovelTL86", u"Ｋ．ａｎｏｖｅｌＴＬ", 0x48},
+    {"KanovelRL86", u"Ｋ．ａｎｏｖｅｌＲＬ", 0x47},
+    {"KanovelL86", u"Ｋ．ａｎｏｖｅｌＬ", 0x48},
+};
+
+// The layout shared by the eight fonts: the low bytes of the seven string
+// lengths in the name records, and where the seven copies of the name start.
+inline constexpr std::uint32_t CP932_LENGTH_AT[4] = {0x04D817, 0x04D82F, 0x04D83B, 0x04D86B};
+inline constexpr std::uint32_t UTF16_LENGTH_AT[3] = {0x04D8EF, 0x04D907, 0x04D913};
+inline constexpr std::uint32_t CP932_COPY_AT[4] = {0x04E23A, 0x04E43A, 0x04E53A, 0x04E93A};
+inline constexpr std::uint32_t UTF16_COPY_AT[3] = {0x04FD3A, 0x05013A, 0x05033A};
+// The last record sits just past where the old name would end if it started here.
+inline constexpr std::uint32_t LAST_RECORD_BASE = 0x050B78;
+
+namespace patch_catalogue_detail {
+
+inline constexpr std::size_t MAX_NAME_BYTES = 48;
+
+struct Text {
+    std::uint8_t bytes[MAX_NAME_BYTES];
+    std::size_t length;
+};
+
+// CP932 of the full-width characters the new names use; 0 for any other.
+constexpr std::uint16_t fullWidthCp932(char16_t c) {
+    if (c >= u'Ａ' && c <= u'Ｚ') {
+        return static_cast<std::uint16_t>(0x8260 + (c - u'Ａ'));
+    }
+    if (c >= u'ａ' && c <= u'ｚ') {
+        return static_cast<std::uint16_t>(0x8281 + (c - u'ａ'));
+    }
+    if (c >= u'０' && c <= u'９') {
+        return static_cast<std::uint16_t>(0x824F + (c - u'０'));
+    }
+    if (c == u'．') {
+        return 0x8144;
+    }
+    return 0;
+}
+
+constexpr Text cp932(std::u16string_view name) {
+    Text text{};
+    for (char16_t c : name) {
+        const std::uint16_t code = fullWidthCp932(c);
+        text.bytes[text.length++] = static_cast<std::uint8_t>(code >> 8);
+        text.bytes[text.length++] = static_cast<std::uint8_t>(code & 0xFF);
+    }
+    return text;
+}
+
+constexpr Text ascii(std::string_view name) {
+    Text text{};
+    for (char c : name) {
+        text.bytes[text.length++] = static_cast<std::uint8_t>(c);
+    }
+    return text;
+}
+
+constexpr Text utf16be(std::u16string_view name) {
+    Text text{};
+    for (char16_t c : name) {
+        text.bytes[text.length++] = static_cast<std::uint8_t>(c >> 8);
+        text.bytes[text.length++] = static_cast<std::uint8_t>(c & 0xFF);
+    }
+    return text;
+}
+
+constexpr Text utf16be(std::string_view name) {
+    Text text{};
+    for (char c : name) {
+        text.bytes[text.length++] = 0x00;
+        text.bytes[text.length++] = static_cast<std::uint8_t>(c);
+    }
+    return text;
+}
+
+// Calls emit(offset, expected, replacement) for every position where the two
+// texts, both extended with 0x00 to the longer length, differ.
+template <typename Emit>
+constexpr void diff(std::uint32_t at, const Text& from, const Text& to, Emit emit) {
+    const std::size_t length = from.length > to.length ? from.length : to.length;
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::uint8_t a = i < from.length ? from.bytes[i] : 0;
+        const std::uint8_t b = i < to.length ? to.bytes[i] : 0;
+        if (a != b) {
+            emit(at + static_cast<std::uint32_t>(i), a, b);
+        }
+    }
+}
+
+// Calls emit for every record of a set, in ascending offset order.
+template <typename Emit>
+constexpr void forEachRecord(const PatchSetSource& source, Emit emit) {
+    const Text oldCp932 = ascii(source.oldName);
+    const Text newCp932 = cp932(source.newName);
+    const Text oldUtf16 = utf16be(source.oldName);
+    const Text newUtf16 = utf16be(source.newName);
+    for (std::uint32_t at : CP932_LENGTH_AT) {
+        emit(at, static_cast<std::uint8_t>(oldCp932.length),
+             static_cast<std::uint8_t>(newCp932.length));
+    }
+    for (std::uint32_t at : UTF16_LENGTH_AT) {
+        emit(at, static_cast<std::uint8_t>(oldUtf16.length),
+             static_cast<std::uint8_t>(newUtf16.length));
+    }
+    for (std::uint32_t at : CP932_COPY_AT) {
+        diff(at, oldCp932, newCp932, emit);
+    }
+    for (std::uint32_t at : UTF16_COPY_AT) {
+        diff(at, oldUtf16, newUtf16, emit);
+    }
+    emit(LAST_RECORD_BASE + static_cast<std::uint32_t>(oldCp932.length), source.lastByte,
+         static_cast<std::uint8_t>(source.lastByte + 1));
+}
+
+constexpr std::size_t recordCount(const PatchSetSource& source) {
+    std::size_t count = 0;
+    forEachRecord(source, [&](std::uint32_t, std::uint8_t, std::uint8_t) { ++count; });
+    return count;
+}
+
+constexpr std::size_t catalogueSize() {
+    std::size_t size = 0;
+    for (const PatchSetSource& source : PATCH_SET_SOURCES) {
+        size += (recordCount(source) + 1) * PATCH_RECORD_SIZE;
+    }
+    return size;
+}
+
+using Catalogue = std::array<std::uint8_t, catalogueSize()>;
+
+constexpr Catalogue makeCatalogue() {
+    Catalogue catalogue{};
+    std::size_t at = 0;
+    for (const PatchSetSource& source : PATCH_SET_SOURCES) {
+        forEachRecord(source,
+                      [&](std::uint32_t offset, std::uint8_t expected, std::uint8_t replacement) {
+                          catalogue[at++] = 0x00;
+                          catalogue[at++] = static_cast<std::uint8_t>(offset >> 16);
+                          catalogue[at++] = static_cast<std::uint8_t>(offset >> 8);
+                          catalogue[at++] = static_cast<std::uint8_t>(offset);
+                          catalogue[at++] = expected;
+                          catalogue[at++] = replacement;
+                      });
+        for (std::size_t i = 0; i < PATCH_RECORD_SIZE; ++i) {
+            catalogue[at++] = FIELD_END;
+        }
+    }
+    return catalogue;
+}
+
+constexpr std::array<std::size_t, PATCH_SET_COUNT> setStarts() {
+    std::array<std::size_t, PATCH_SET_COUNT> starts{};
+    std::size_t at = 0;
+    for (std::size_t set = 0; set < PATCH_SET_COUNT; ++set) {
+        starts[set] = at;
+        at += (recordCount(PATCH_SET_SOURCES[set]) + 1) * PATCH_RECORD_SIZE;
+    }
+    return starts;
+}
+
+constexpr bool namesAreEncodable() {
+    for (const PatchSetSource& source : PATCH_SET_SOURCES) {
+        for (char16_t c : source.newName) {
+            if (fullWidthCp932(c) == 0) {
+                return false;
+            }
+        }
+        if (source.oldName.size() > 24 || source.newName.size() > 24) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every set: offsets strictly ascending within the catalogue's range, and no
+// record that would write the byte it expects (such a record could not tell a
+// renamed file from an original).
+constexpr bool recordsAreOrderedAndChangeSomething() {
+    for (const PatchSetSource& source : PATCH_SET_SOURCES) {
+        bool ok = true;
+        std::uint32_t previous = 0;
+        forEachRecord(source,
+                      [&](std::uint32_t offset, std::uint8_t expected, std::uint8_t replacement) {
+                          ok = ok && offset > previous && offset >= 0x04D817 &&
+                               offset <= 0x050B88 && expected != replacement;
+                          previous = offset;
+                      });
+        if (!ok) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace patch_catalogue_detail
+
+// The eight sets one after another, and where each starts.
+inline constexpr patch_catalogue_detail::Catalogue PATCH_CATALOGUE =
+    patch_catalogue_detail::makeCatalogue();
+
+inline constexpr const std::uint8_t* PATCH_SET_STARTS[PATCH_SET_COUNT] = {
+    PATCH_CATALOGUE.data() + patch_catalogue_detail::setStarts()[0],
+    PATCH_CATALOGUE.data() + patch_catalogue_detail::setStarts()[1],
+    PATCH_CATALOGUE.data() + patch_catalogue_detail::setStarts()[2],
+    PATCH_CATALOGUE.data() + patch_catalogue_detail::setStarts()[3],
+    PATCH_CATALOGUE.data() + patch_catalogue_detail::setStarts()[4],
+    PATCH_CATALOGUE.data() + patch_catalogue_detail::setStarts()[5],
+    PATCH_CATALOGUE.data() + patch_catalogue_detail::setStarts()[6],
+    PATCH_CATALOGUE.data() + patch_catalogue_detail::setStarts()[7],
+};
+
+static_assert(patch_catalogue_detail::namesAreEncodable(),
+              "new names must be full-width characters the CP932 table knows");
+static_assert(patch_catalogue_detail::recordsAreOrderedAndChangeSomething(),
+              "records must ascend within 0x04D817..0x050B88 and change their byte");
+static_assert(patch_catalogue_detail::recordCount(PATCH_SET_SOURCES[0]) == 177 &&
+              patch_catalogue_detail::recordCount(PATCH_SET_SOURCES[1]) == 177 &&
+              patch_catalogue_detail::recordCount(PATCH_SET_SOURCES[2]) == 177 &&
+              patch_catalogue_detail::recordCount(PATCH_SET_SOURCES[3]) == 160 &&
+              patch_catalogue_detail::recordCount(PATCH_SET_SOURCES[4]) == 151 &&
+              patch_catalogue_detail::recordCount(PATCH_SET_SOURCES[5]) == 151 &&
+              patch_catalogue_detail::recordCount(PATCH_SET_SOURCES[6]) == 151 &&
+              patch_catalogue_detail::recordCount(PATCH_SET_SOURCES[7]) == 134);
+static_assert(PATCH_CATALOGUE.size() == (177 * 3 + 160 + 151 * 3 + 134 + 8) * PATCH_RECORD_SIZE);

@@ -1,0 +1,23 @@
+// The engine of VelnariL: recognises which of the eight L-series fonts it has
+// by testing every byte its patch set would change, then writes that set.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "run_flow.hpp"
+
+inline constexpr int NO_SET = -1;  // distinct from every set index, 0 included
+
+// The first set, in probe order, whose every expected byte the file holds, or
+// NO_SET. A set whose offsets the file does not reach never matches.
+int findPatchSet(EditStream& stream, const std::uint8_t* const* setStarts, std::size_t setCount);
+int findPatchSet(EditStream& stream);
+
+// Writes the replacement byte of every record of the set, one byte per write.
+void applyPatchSet(EditStream& stream, const std::uint8_t* set);
+void applyPatchSet(EditStream& stream, int setIndex);
+
+// The engine entry: finish flag and Finished when a set was applied;
+// NotRecognised, with the file neither written nor its times touched, otherwise.
+EngineResult patchAndRename(EditStream& stream);

@@ -1,0 +1,6 @@
+#include "patch_rename.hpp"
+#include "run_flow.hpp"
+
+int main(int argc, char** argv) {
+    return runTool(argc, argv, "VelnariL", patchAndRename);
+}
