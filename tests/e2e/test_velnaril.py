@@ -6,8 +6,8 @@ import unittest
 import xml.etree.ElementTree as ElementTree
 
 from harness import (CANNOT_OPEN, CANNOT_WRITE, FINISHED, NOT_RECOGNISED, PRESS_ENTER, TIMEOUT,
-                     WINDOWS, FontCase, banner, cp932, iconv, program, run, sample_font,
-                     target_line, utf16be, waits_for_enter)
+                     TIMES, WINDOWS, FontCase, banner, cp932, iconv, program, run, sample_font,
+                     target_line, tool, utf16be, waits_for_enter)
 
 # From the specification's table of the eight sets: old name, new name, last record.
 L_SERIES = [
@@ -63,7 +63,7 @@ class LSeries(FontCase):
     def setUp(self):
         super().setUp()
         self.velnaril = program("velnaril")
-        subprocess.run([program("make_lseries_fonts"), self.dir], check=True, timeout=TIMEOUT)
+        tool("make_lseries_fonts", self.dir)
 
     def font(self, old):
         return os.path.join(self.dir, old.replace(" ", "-") + ".ttf")
@@ -72,7 +72,7 @@ class LSeries(FontCase):
         for old, new, last in L_SERIES:
             with self.subTest(font=old):
                 path = self.font(old)
-                os.utime(path, ns=(1_111_111_111_111_111_111, 1_222_222_222_222_222_222))
+                os.utime(path, ns=TIMES)
                 before = self.snapshot(path)
                 out, err = run(self.velnaril, path)
                 self.assertEqual(out, banner("VelnariL") + target_line(path) +
@@ -86,7 +86,7 @@ class LSeries(FontCase):
                 out, _ = run(self.velnaril, path)
                 self.assertEqual(out, banner("VelnariL") + target_line(path) +
                                  cp932(NOT_RECOGNISED + PRESS_ENTER))
-                self.assertUntouched(path, after)
+                self.assertUntouched(path, after, was_read=True)
 
     @unittest.skipIf(shutil.which("ttx") is None, "fontTools' ttx is not installed")
     def test_font_parser_reads_the_new_names(self):
@@ -109,7 +109,7 @@ class LSeries(FontCase):
         out, _ = run(self.velnaril, path)
         self.assertEqual(out, banner("VelnariL") + target_line(path) +
                          cp932(NOT_RECOGNISED + PRESS_ENTER))
-        self.assertUntouched(path, before)
+        self.assertUntouched(path, before, was_read=True)
 
     def test_file_cut_short_is_not_recognised(self):
         path = self.font("KanovelL86")
@@ -119,7 +119,7 @@ class LSeries(FontCase):
         waited, out = waits_for_enter(self.velnaril, path, "/b")
         self.assertFalse(waited)
         self.assertEqual(out, b"")
-        self.assertUntouched(path, before)
+        self.assertUntouched(path, before, was_read=True)
 
     def test_batch_failure_still_prompts(self):
         waited, out = waits_for_enter(self.velnaril, self.dir, "/b")
