@@ -19,8 +19,7 @@ bool holdsRange(const EditStream& stream, std::uint32_t offset, std::size_t coun
 
 void writeThrough(EditStream& stream, std::uint32_t offset, const std::uint8_t* bytes,
                   std::size_t count) {
-    if (std::fseek(stream.file, static_cast<long>(offset), SEEK_SET) != 0 ||
-        std::fwrite(bytes, 1, count, stream.file) != count) {
+    if (!writeFileAt(stream.file, offset, bytes, count)) {
         stream.failed = true;
     }
 }
@@ -39,22 +38,18 @@ void fillCache(EditStream& stream, std::uint32_t offset) {
     stream.cacheStart = offset;
     stream.cacheLength = 0;
     stream.filled = true;
-    if (std::fseek(stream.file, static_cast<long>(offset), SEEK_SET) == 0) {
-        stream.cacheLength = std::fread(stream.cache, 1, EDIT_CACHE_SIZE, stream.file);
-    }
+    stream.cacheLength = readFileAt(stream.file, offset, stream.cache, EDIT_CACHE_SIZE);
 }
 
 }  // namespace
 
-void attachEditStream(EditStream& stream, std::FILE* file) {
+void attachEditStream(EditStream& stream, EditFile file) {
     stream.file = file;
     stream.cacheStart = 0;
     stream.cacheLength = 0;
     stream.filled = false;
     stream.dirtyBegin = stream.dirtyEnd = 0;
     stream.failed = false;
-    // Our cache is the buffer; a second one in the runtime would only copy.
-    std::setvbuf(file, nullptr, _IONBF, 0);
 }
 
 std::size_t readAt(EditStream& stream, std::uint32_t offset, std::uint8_t* bytes,
@@ -100,7 +95,7 @@ void writeAt(EditStream& stream, std::uint32_t offset, const std::uint8_t* bytes
 
 bool flushEditStream(EditStream& stream) {
     writeBackDirty(stream);
-    if (std::fflush(stream.file) != 0) {
+    if (!flushFile(stream.file)) {
         stream.failed = true;
     }
     return !stream.failed;

@@ -26,8 +26,12 @@ enum class FinishStatus {
 // regular file that can be opened, or when another process has it open.
 bool captureTimes(const char* path, FileTimes& times);
 
-// Opens the existing file "rb+" as the edit stream.
+// Opens the existing file for reading and writing ("rb+") as the edit stream.
 bool openForEdit(const char* path, EditStream& stream);
+
+// Sends the pending writes and closes the edit stream's file; false if a
+// write, the flush or the close failed.
+bool closeEditStream(EditStream& stream);
 
 // Closes the streams the program opened (the edit stream among them), then
 // reopens the file exclusively and restores the captured times.

@@ -48,8 +48,39 @@ bool openForEdit(const char* path, EditStream& stream) {
     if (file == nullptr) {
         return false;
     }
-    attachEditStream(stream, file);
+    // The edit stream is the buffer; a second one in the runtime would only copy.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    attachEditStream(stream, EditFile{-1, file});
     return true;
+}
+
+bool closeEditStream(EditStream& stream) {
+    bool written = flushEditStream(stream);
+    if (std::fclose(stream.file.stream) != 0) {
+        written = false;
+    }
+    stream.file.stream = nullptr;
+    return written;
+}
+
+// Seeking before every read and write is also what makes switching between
+// reading and writing valid on one runtime stream.
+std::size_t readFileAt(EditFile& file, std::uint32_t offset, std::uint8_t* bytes,
+                       std::size_t count) {
+    if (std::fseek(file.stream, static_cast<long>(offset), SEEK_SET) != 0) {
+        return 0;
+    }
+    return std::fread(bytes, 1, count, file.stream);
+}
+
+bool writeFileAt(EditFile& file, std::uint32_t offset, const std::uint8_t* bytes,
+                 std::size_t count) {
+    return std::fseek(file.stream, static_cast<long>(offset), SEEK_SET) == 0 &&
+           std::fwrite(bytes, 1, count, file.stream) == count;
+}
+
+bool flushFile(EditFile& file) {
+    return std::fflush(file.stream) == 0;
 }
 
 FinishStatus finishEdit(EditStream& stream, const char* path, const FileTimes& times) {
@@ -59,7 +90,7 @@ FinishStatus finishEdit(EditStream& stream, const char* path, const FileTimes& t
     if (_fcloseall() == EOF) {
         written = false;
     }
-    stream.file = nullptr;
+    stream.file.stream = nullptr;
     if (!written) {
         return FinishStatus::CannotWrite;
     }

@@ -1,12 +1,13 @@
 // LD_PRELOAD shim for the end-to-end tests: makes writes to the font file fail
 // the way a pulled USB stick or a lost network share does, so that the real
-// programs can be seen to report it. WRITE_FAULT=write fails every fwrite to a
-// stream other than the standard ones; WRITE_FAULT=close makes their fflush
-// and fclose report failure (fclose still closes the stream).
+// programs can be seen to report it. The font is the one file the programs
+// open for reading and writing. WRITE_FAULT=write fails every pwrite to it;
+// WRITE_FAULT=close makes closing it report an I/O error (it is still closed).
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/types.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,8 +18,8 @@ bool faultIs(const char* mode) {
     return fault != nullptr && std::strcmp(fault, mode) == 0;
 }
 
-bool isStandard(FILE* stream) {
-    return stream == stdin || stream == stdout || stream == stderr;
+bool isTheFont(int fd) {
+    return fd > 2 && (fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDWR;
 }
 
 template <typename Function>
@@ -28,30 +29,20 @@ Function real(const char* name) {
 
 }  // namespace
 
-extern "C" size_t fwrite(const void* data, size_t size, size_t count, FILE* stream) {
-    if (!isStandard(stream) && faultIs("write")) {
+extern "C" ssize_t pwrite(int fd, const void* data, size_t count, off_t offset) {
+    if (faultIs("write") && isTheFont(fd)) {
         errno = EIO;
-        return 0;
+        return -1;
     }
-    return real<size_t (*)(const void*, size_t, size_t, FILE*)>("fwrite")(data, size, count,
-                                                                          stream);
+    return real<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite")(fd, data, count, offset);
 }
 
-extern "C" int fflush(FILE* stream) {
-    const int result = real<int (*)(FILE*)>("fflush")(stream);
-    if (stream != nullptr && !isStandard(stream) && faultIs("close")) {
-        errno = EIO;
-        return EOF;
-    }
-    return result;
-}
-
-extern "C" int fclose(FILE* stream) {
-    const bool fail = !isStandard(stream) && faultIs("close");
-    const int result = real<int (*)(FILE*)>("fclose")(stream);
+extern "C" int close(int fd) {
+    const bool fail = faultIs("close") && isTheFont(fd);
+    const int result = real<int (*)(int)>("close")(fd);
     if (fail) {
         errno = EIO;
-        return EOF;
+        return -1;
     }
     return result;
 }

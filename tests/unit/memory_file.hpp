@@ -1,36 +1,45 @@
-// Test files for the engines: an anonymous temporary file with given bytes,
-// attached as an edit stream, and its bytes read back after the edit.
+// Test files for the engines: a temporary file with given bytes, opened as
+// the programs open a font, and its bytes read back after the edit.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "edit_stream.hpp"
+#include "file_edit.hpp"
 
 using Bytes = std::vector<std::uint8_t>;
 
 struct MemoryFile {
     EditStream stream;
+    std::string path;
 
     explicit MemoryFile(const Bytes& bytes) {
-        std::FILE* file = std::tmpfile();
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::fflush(file);
-        attachEditStream(stream, file);
+        static int count = 0;
+        path = (std::filesystem::temp_directory_path() /
+                ("velnari-unit-" + std::to_string(count++) + ".bin"))
+                   .string();
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        openForEdit(path.c_str(), stream);
     }
-    ~MemoryFile() { std::fclose(stream.file); }
+    ~MemoryFile() {
+        closeEditStream(stream);
+        std::filesystem::remove(path);
+    }
     MemoryFile(const MemoryFile&) = delete;
     MemoryFile& operator=(const MemoryFile&) = delete;
 
     // The file's bytes after pending writes are flushed.
     Bytes bytes() {
         flushEditStream(stream);
-        std::fseek(stream.file, 0, SEEK_END);
-        Bytes out(static_cast<std::size_t>(std::ftell(stream.file)));
-        std::fseek(stream.file, 0, SEEK_SET);
-        out.resize(std::fread(out.data(), 1, out.size(), stream.file));
-        return out;
+        std::ifstream in(path, std::ios::binary);
+        return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
 };
 

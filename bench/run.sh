@@ -1,0 +1,65 @@
+#!/bin/sh
+# The speed benchmark. Builds the native programs, then prints, for each
+# program on its sample font in batch mode:
+#   - median wall time against a trivial program of ours (alternating runs),
+#   - system calls beyond the trivial program's (strace -c -f),
+#   - renaming 1,000 copies one after another against 1,000 trivial runs,
+#   - the peer figure: fontTools renaming the same names in the same file.
+# Installs what it uses (strace, Debian's python3-fonttools) when run as root.
+set -eu
+cd "$(dirname "$0")/.."
+
+if ! command -v strace >/dev/null 2>&1 || ! python3 -c 'import fontTools' 2>/dev/null; then
+    if [ "$(id -u)" = 0 ]; then
+        apt-get install -y --no-install-recommends strace python3-fonttools >/dev/null
+    fi
+fi
+# Debian's python3 has Debian's fontTools, whatever python3 comes first on PATH.
+PY=python3
+python3 -c 'import fontTools' 2>/dev/null || PY=/usr/bin/python3
+
+cmake --preset default >/dev/null
+cmake --build --preset default --target Velnari VelnariL make_sample_font make_lseries_fonts \
+    trivial run_timer >/dev/null
+B=build/default
+RUNS=${RUNS:-300}
+COPIES=${COPIES:-1000}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$B/tools/make_sample_font" "$work/velnari.ttf"
+mkdir "$work/l" "$work/seq"
+"$B/tools/make_lseries_fonts" "$work/l"
+cp "$work/l/KanovelSL86-Bold.ttf" "$work/velnaril.ttf"
+
+syscalls() {  # total system calls of one run, from strace's summary
+    strace -f -c -o "$work/strace.txt" "$@" </dev/null >/dev/null 2>&1
+    awk '$NF == "total" { print $(NF-2) }' "$work/strace.txt"
+}
+
+echo "program   trivial(us) program(us) ratio  syscalls(beyond trivial)  ${COPIES}x ratio  fontTools(us)"
+for prog in velnari velnaril; do
+    case $prog in velnari) exe=$B/Velnari ;; velnaril) exe=$B/VelnariL ;; esac
+    pristine=$work/$prog.ttf
+    target=$work/target.ttf
+    set -- $("$B/bench/run_timer" alternate "$RUNS" "$pristine" "$target" \
+        -- "$B/bench/trivial" "$target" /b -- "$exe" "$target" /b)
+    trivial_us=$1 prog_us=$2 ratio=$3
+
+    cp "$pristine" "$target"
+    own=$(syscalls "$exe" "$target" /b)
+    floor=$(syscalls "$B/bench/trivial" "$target" /b)
+
+    rm -f "$work/seq/"*
+    seq_trivial=$("$B/bench/run_timer" sequence "$COPIES" "$pristine" "$work/seq" -- "$B/bench/trivial" "{}" /b)
+    rm -f "$work/seq/"*
+    seq_prog=$("$B/bench/run_timer" sequence "$COPIES" "$pristine" "$work/seq" -- "$exe" "{}" /b)
+    seq_ratio=$(awk "BEGIN { printf \"%.3f\", $seq_prog / $seq_trivial }")
+
+    set -- $("$B/bench/run_timer" alternate 15 "$pristine" "$target" \
+        -- "$B/bench/trivial" -- "$(command -v $PY)" bench/fonttools_rename.py "$prog" "$target")
+    fonttools_us=$2
+
+    printf '%-9s %11s %11s %5s  %4s (%s - %s)%13s %10s  %13s\n' "$prog" "$trivial_us" "$prog_us" \
+        "$ratio" "$((own - floor))" "$own" "$floor" "" "$seq_ratio" "$fonttools_us"
+done
