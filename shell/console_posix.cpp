@@ -13,7 +13,8 @@
 
 namespace {
 
-iconv_t toTerminal = reinterpret_cast<iconv_t>(-1);
+iconv_t toTerminal;
+bool converting = false;  // the terminal's character set is not CP932
 
 bool isShiftJis(const char* charset) {
     const char* const names[] = {"CP932", "SHIFT_JIS",   "SHIFT-JIS",
@@ -43,10 +44,12 @@ void consoleInit() {
         charset = "UTF-8";
     }
     toTerminal = iconv_open(charset, "CP932");
+    // iconv_open's failure value is (iconv_t)-1.
+    converting = toTerminal != reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
 }
 
 void printText(const char* cp932) {
-    if (toTerminal != reinterpret_cast<iconv_t>(-1)) {
+    if (converting) {
         char converted[1024];
         char* in = const_cast<char*>(cp932);
         std::size_t inLeft = std::strlen(cp932);

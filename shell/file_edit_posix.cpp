@@ -115,6 +115,13 @@ bool openForEdit(const char* path, EditStream& stream) {
     if (fd < 0) {
         return false;
     }
+    // A file nobody may write is read-only, as Windows' read-only attribute
+    // is, also for root, whom the permission bits do not stop.
+    struct stat info = {};
+    if (fstat(fd, &info) != 0 || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        close(fd);
+        return false;
+    }
     attachEditStream(stream, EditFile{fd, nullptr});
     return true;
 }

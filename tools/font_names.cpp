@@ -21,7 +21,8 @@ std::uint32_t get32(const std::vector<unsigned char>& b, std::size_t at) {
 
 std::string toUtf8(const char* from, std::string text) {
     iconv_t cd = iconv_open("UTF-8", from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
+    if (cd == reinterpret_cast<iconv_t>(
+                  -1)) {  // NOLINT(performance-no-int-to-ptr): iconv's failure value
         return text;
     }
     std::string out(text.size() * 4 + 4, '\0');
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::vector<unsigned char> font;
-    for (int c; (c = std::fgetc(file)) != EOF;) {
+    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
         font.push_back(static_cast<unsigned char>(c));
     }
     std::fclose(file);
@@ -65,14 +66,14 @@ int main(int argc, char** argv) {
     }
     const std::size_t storage = name + get16(font, name + 4);
     for (std::uint32_t i = 0; i < get16(font, name + 2); ++i) {
-        const std::size_t record = name + 6 + 12 * i;
+        const std::size_t record = name + 6 + 12 * static_cast<std::size_t>(i);
         const std::uint32_t platform = get16(font, record);
         const std::size_t at = storage + get16(font, record + 10);
         const std::size_t length = get16(font, record + 8);
         if (at + length > font.size()) {
             continue;
         }
-        std::string text(font.begin() + at, font.begin() + at + length);
+        std::string text(reinterpret_cast<const char*>(font.data()) + at, length);
         text = toUtf8(platform == 1 ? "CP932" : "UTF-16BE", text);
         std::printf("%u %u %u %u: %s\n", platform, get16(font, record + 2), get16(font, record + 4),
                     get16(font, record + 6), text.c_str());

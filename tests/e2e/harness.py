@@ -142,5 +142,15 @@ def fc_query(path, element):
     return done.stdout.decode("utf-8").split(",")
 
 
+def fault_env(fault):
+    """Environment that preloads the write-fault shim (see write_fault_shim.cpp)."""
+    shim = os.environ.get("WRITE_FAULT_SHIM")
+    if not shim:
+        raise unittest.SkipTest("no write-fault shim in this build")
+    # A sanitized program wants its runtime first; the shim goes before it.
+    asan = (os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0").lstrip(":")
+    return dict(os.environ, LD_PRELOAD=shim, WRITE_FAULT=fault, ASAN_OPTIONS=asan)
+
+
 def clock():
     return time.monotonic()

@@ -7,7 +7,7 @@ import unittest
 
 from harness import (CANNOT_OPEN, CANNOT_WRITE, FINISHED, NO_FILE, NOT_RECOGNISED, PRESS_ENTER,
                      TARGET, TIMES, WINDOWS, FontCase, banner, clock, cp932, fc_query, program, run,
-                     sample_font, target_line, utf16be, waits_for_enter)
+                     sample_font, target_line, utf16be, waits_for_enter, fault_env)
 
 FILLER = bytes(0x80 + i % 61 for i in range(8192))  # holds no "Kanovel"
 
@@ -248,14 +248,12 @@ class Exclusive(FontCase):
         self.assertUntouched(path, before)
 
 
-@unittest.skipUnless(os.environ.get("WRITE_FAULT_SHIM"), "no write-fault shim in this build")
 class WriteFaults(FontCase):
     def test_failed_write_or_flush_is_reported(self):
         for fault in ("write", "close"):
             with self.subTest(fault=fault):
                 path = self.write("f.ttf", font_with(["KanovelR11"] * 7))
-                env = dict(os.environ, LD_PRELOAD=os.environ["WRITE_FAULT_SHIM"],
-                           WRITE_FAULT=fault)
+                env = fault_env(fault)
                 for args in ([], ["/b"]):
                     waited, out = waits_for_enter(program("velnari"), path, *args, env=env)
                     self.assertTrue(waited)

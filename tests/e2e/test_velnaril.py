@@ -7,7 +7,7 @@ import xml.etree.ElementTree as ElementTree
 
 from harness import (CANNOT_OPEN, CANNOT_WRITE, FINISHED, NOT_RECOGNISED, PRESS_ENTER, TIMEOUT,
                      TIMES, WINDOWS, FontCase, banner, cp932, iconv, program, run, sample_font,
-                     target_line, tool, utf16be, waits_for_enter)
+                     target_line, tool, utf16be, waits_for_enter, fault_env)
 
 # From the specification's table of the eight sets: old name, new name, last record.
 L_SERIES = [
@@ -140,12 +140,10 @@ class LSeries(FontCase):
         self.assertEqual(out, banner("VelnariL") + cp932(CANNOT_OPEN + PRESS_ENTER))
         self.assertUntouched(path, before)
 
-    @unittest.skipUnless(os.environ.get("WRITE_FAULT_SHIM"), "no write-fault shim in this build")
     def test_failed_write_or_flush_is_reported(self):
         for fault, old in (("write", "KanovelTL86"), ("close", "KanovelRL86")):
             with self.subTest(fault=fault):
-                env = dict(os.environ, LD_PRELOAD=os.environ["WRITE_FAULT_SHIM"],
-                           WRITE_FAULT=fault)
+                env = fault_env(fault)
                 waited, out = waits_for_enter(self.velnaril, self.font(old), "/b", env=env)
                 self.assertTrue(waited)
                 self.assertEqual(out, cp932(CANNOT_WRITE + PRESS_ENTER))
