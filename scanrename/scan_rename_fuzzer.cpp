@@ -5,6 +5,7 @@
 // change, and only into the table's new names.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "../tests/fuzz/memory_file.hpp"
 #include "rename_table.hpp"
@@ -26,29 +27,48 @@ struct Model {
     bool lastFound = true;
 };
 
+// The old and new names of the pairs in UTF-16BE, the new ones filled up with
+// U+0000 to their old name's length.
+struct EncodedPair {
+    Bytes oldName;
+    Bytes newName;
+};
+
+const std::vector<EncodedPair>& encodedPairs() {
+    static const std::vector<EncodedPair> pairs = [] {
+        std::vector<EncodedPair> out;
+        for (const NamePair& pair : RENAME_PAIRS) {
+            EncodedPair encoded{utf16be(pair.oldName), utf16be(pair.newName)};
+            encoded.newName.resize(encoded.oldName.size(), 0x00);
+            out.push_back(encoded);
+        }
+        return out;
+    }();
+    return pairs;
+}
+
 Model modelScan(const std::uint8_t* data, std::size_t size) {
     static const Bytes family = utf16be(u"Kanovel");
     Model model{Bytes(data, data + size)};
     int occurrences = 0;
     for (std::size_t p = 0; p < 4096 && p + family.size() <= size; ++p) {
-        if (!std::equal(family.begin(), family.end(), model.bytes.data() + p)) {
+        std::uint8_t* at = model.bytes.data() + p;
+        if (!std::equal(family.begin(), family.end(), at)) {
             continue;
         }
         const std::size_t available = std::min<std::size_t>(48, size - p);
-        int row = -1;
-        for (std::size_t i = 0; i < std::size(RENAME_PAIRS) && row < 0; ++i) {
-            const Bytes old = utf16be(RENAME_PAIRS[i].oldName);
-            if (old.size() <= available &&
-                std::equal(old.begin(), old.end(), model.bytes.data() + p)) {
-                row = static_cast<int>(i);
+        const EncodedPair* row = nullptr;
+        for (const EncodedPair& pair : encodedPairs()) {
+            if (pair.oldName.size() <= available &&
+                std::equal(pair.oldName.begin(), pair.oldName.end(), at)) {
+                row = &pair;
+                break;
             }
         }
         ++occurrences;
-        model.lastFound = row >= 0;
-        if (row >= 0 && occurrences >= 4 && occurrences <= 7) {
-            Bytes renamed = utf16be(RENAME_PAIRS[row].newName);
-            renamed.resize(2 * RENAME_PAIRS[row].oldName.size(), 0x00);
-            std::copy(renamed.begin(), renamed.end(), model.bytes.data() + p);
+        model.lastFound = row != nullptr;
+        if (row != nullptr && occurrences >= 4 && occurrences <= 7) {
+            std::copy(row->newName.begin(), row->newName.end(), at);
         }
     }
     return model;

@@ -37,12 +37,3 @@ void printText(const char* cp932) {
     }
     std::fputs(cp932, stdout);
 }
-
-void printBytes(const char* bytes) {
-    std::fputs(bytes, stdout);
-}
-
-void readOneCharacter() {
-    std::fflush(stdout);
-    (void)std::getchar();
-}

@@ -21,8 +21,8 @@ std::uint32_t get32(const std::vector<unsigned char>& b, std::size_t at) {
 
 std::string toUtf8(const char* from, std::string text) {
     iconv_t cd = iconv_open("UTF-8", from);
-    if (cd == reinterpret_cast<iconv_t>(
-                  -1)) {  // NOLINT(performance-no-int-to-ptr): iconv's failure value
+    // iconv_open's failure value is (iconv_t)-1.
+    if (cd == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
         return text;
     }
     std::string out(text.size() * 4 + 4, '\0');

@@ -232,22 +232,6 @@ class SampleFont(FontCase):
         self.assertEqual(fc_query(path, "postscriptname"), ["KanovelR11-Bold"])
 
 
-@unittest.skipIf(WINDOWS, "POSIX locking and descriptors")
-class Exclusive(FontCase):
-    def test_file_held_open_by_another_process(self):
-        path = self.write("f.ttf", font_with(["KanovelR86"] * 7))
-        before = self.snapshot(path)
-        with open(path, "rb") as held:
-            holder = subprocess.Popen(["sleep", "30"], stdin=held)
-        try:
-            out, _ = run(program("velnari"), path)
-        finally:
-            holder.kill()
-            holder.wait()
-        self.assertEqual(out, banner("Velnari") + cp932(CANNOT_OPEN + PRESS_ENTER))
-        self.assertUntouched(path, before)
-
-
 class WriteFaults(FontCase):
     def test_failed_write_or_flush_is_reported(self):
         for fault in ("write", "close"):

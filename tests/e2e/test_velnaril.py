@@ -6,7 +6,7 @@ import unittest
 import xml.etree.ElementTree as ElementTree
 
 from harness import (CANNOT_OPEN, CANNOT_WRITE, FINISHED, NOT_RECOGNISED, PRESS_ENTER, TIMEOUT,
-                     TIMES, WINDOWS, FontCase, banner, cp932, iconv, program, run, sample_font,
+                     TIMES, FontCase, banner, cp932, iconv, program, run, sample_font,
                      target_line, tool, utf16be, waits_for_enter, fault_env)
 
 # From the specification's table of the eight sets: old name, new name, last record.
@@ -125,20 +125,6 @@ class LSeries(FontCase):
         waited, out = waits_for_enter(self.velnaril, self.dir, "/b")
         self.assertTrue(waited)
         self.assertEqual(out, cp932(CANNOT_OPEN + PRESS_ENTER))
-
-    @unittest.skipIf(WINDOWS, "POSIX descriptors")
-    def test_file_held_open_by_another_process(self):
-        path = self.font("KanovelSL86")
-        before = self.snapshot(path)
-        with open(path, "rb") as held:
-            holder = subprocess.Popen(["sleep", "30"], stdin=held)
-        try:
-            out, _ = run(self.velnaril, path)
-        finally:
-            holder.kill()
-            holder.wait()
-        self.assertEqual(out, banner("VelnariL") + cp932(CANNOT_OPEN + PRESS_ENTER))
-        self.assertUntouched(path, before)
 
     def test_failed_write_or_flush_is_reported(self):
         for fault, old in (("write", "KanovelTL86"), ("close", "KanovelRL86")):
