@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,14 @@ struct MemoryFile {
     std::string path;
 
     explicit MemoryFile(const Bytes& bytes) {
+        // CTest runs the tests as parallel processes: each file needs a name
+        // no other process picks.
+        static std::random_device random;
         static int count = 0;
-        path = (std::filesystem::temp_directory_path() /
-                ("velnari-unit-" + std::to_string(count++) + ".bin"))
-                   .string();
+        path =
+            (std::filesystem::temp_directory_path() /
+             ("velnari-unit-" + std::to_string(random()) + "-" + std::to_string(count++) + ".bin"))
+                .string();
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));
