@@ -163,9 +163,10 @@ bool writeFileAt(EditFile& file, std::uint32_t offset, const std::uint8_t* bytes
     return true;
 }
 
+// pwrite leaves nothing buffered in the process.
 bool flushFile(EditFile&) {
     return true;
-}  // pwrite has nothing left to flush
+}
 
 FinishStatus finishEdit(EditStream& stream, const char* path, const FileTimes& times) {
     // The edit stream is the only file this program keeps open.
