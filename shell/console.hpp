@@ -1,16 +1,26 @@
-// The console: where the dialogue goes. Messages are CP932 bytes; how they
-// are shown is the platform's business (console_posix.cpp, console_win32.cpp).
+// The console: where the dialogue goes, and where the command line comes
+// from. Messages are CP932 bytes; how they are shown is the platform's
+// business (console_posix.cpp, console_win32.cpp).
 #pragma once
 
 // Called once before anything is printed.
 void consoleInit();
 
+// The arguments as the rest of the run takes them: on POSIX the bytes as
+// given; on Windows the UTF-16 command line as UTF-8, so no name is lost.
+char** commandLine(int& argc, char** argv);
+
 // Prints catalogue text (CP932). On a display that expects another encoding
 // it is converted for reading; redirected output gets the bytes unchanged.
 void printText(const char* cp932);
 
-// Prints bytes exactly as given (the target path).
-void printBytes(const char* bytes);
+// Prints a path (or the program's name) as it came from commandLine: on
+// POSIX byte for byte; on Windows readable on the console, and in CP932 when
+// redirected, like the messages around it.
+void printPath(const char* path);
+
+// Sends out what was printed.
+void flushOutput();
 
 // Flushes what was printed, then reads one character from standard input.
 void readOneCharacter();

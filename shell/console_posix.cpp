@@ -48,6 +48,15 @@ void consoleInit() {
     converting = toTerminal != reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
 }
 
+char** commandLine(int&, char** argv) {
+    return argv;
+}
+
+// The path is whatever bytes the file system holds: printed as they are.
+void printPath(const char* path) {
+    std::fputs(path, stdout);
+}
+
 void printText(const char* cp932) {
     if (converting) {
         char converted[1024];

@@ -17,28 +17,71 @@ bool holdsRange(const EditStream& stream, std::uint32_t offset, std::size_t coun
     return stream.cacheLength < EDIT_CACHE_SIZE && from + count <= EDIT_CACHE_SIZE;
 }
 
-void writeThrough(EditStream& stream, std::uint32_t offset, const std::uint8_t* bytes,
-                  std::size_t count) {
-    if (!writeFileAt(stream.file, offset, bytes, count)) {
-        stream.failed = true;
+// The next run of cache positions in [from, end) whose bytes differ from what
+// was read; begin == end when there is none.
+struct Run {
+    std::size_t begin;
+    std::size_t end;
+};
+
+Run nextChangedRun(const EditStream& stream, std::size_t from, std::size_t end) {
+    while (from < end && stream.cache[from] == stream.original[from]) {
+        ++from;
+    }
+    std::size_t to = from;
+    while (to < end && stream.cache[to] != stream.original[to]) {
+        ++to;
+    }
+    return Run{from, to};
+}
+
+bool writeCacheBytes(EditStream& stream, const std::uint8_t* bytes, Run run) {
+    return writeFileAt(stream.file, static_cast<std::uint32_t>(stream.cacheStart + run.begin),
+                       bytes + run.begin, run.end - run.begin);
+}
+
+// Puts the read bytes back over every changed run before `upTo`, the end of
+// the run whose write failed (it may have reached the file in part). A failed
+// put-back leaves nothing better to try.
+void undoChangedRuns(EditStream& stream, std::size_t upTo) {
+    for (Run run = nextChangedRun(stream, stream.dirtyBegin, upTo); run.begin < run.end;
+         run = nextChangedRun(stream, run.end, upTo)) {
+        writeCacheBytes(stream, stream.original, run);
     }
 }
 
+// Writes the changed runs in file order. On a failure the runs already
+// written are undone and the cache drops the changes, so that it keeps
+// telling the truth about the file.
 void writeBackDirty(EditStream& stream) {
-    if (stream.dirtyBegin == stream.dirtyEnd) {
+    const std::size_t begin = stream.dirtyBegin;
+    const std::size_t end = stream.dirtyEnd;
+    if (begin == end) {
         return;
     }
-    writeThrough(stream, static_cast<std::uint32_t>(stream.cacheStart + stream.dirtyBegin),
-                 stream.cache + stream.dirtyBegin, stream.dirtyEnd - stream.dirtyBegin);
+    bool changed = false;
+    for (Run run = nextChangedRun(stream, begin, end); run.begin < run.end;
+         run = nextChangedRun(stream, run.end, end)) {
+        if (!writeCacheBytes(stream, stream.cache, run)) {
+            undoChangedRuns(stream, run.end);
+            std::memcpy(stream.cache + begin, stream.original + begin, end - begin);
+            stream.failed = true;
+            stream.dirtyBegin = stream.dirtyEnd = 0;
+            return;
+        }
+        changed = true;
+    }
+    std::memcpy(stream.original + begin, stream.cache + begin, end - begin);
+    stream.written = stream.written || changed;
     stream.dirtyBegin = stream.dirtyEnd = 0;
 }
 
 void fillCache(EditStream& stream, std::uint32_t offset) {
     writeBackDirty(stream);
     stream.cacheStart = offset;
-    stream.cacheLength = 0;
     stream.filled = true;
     stream.cacheLength = readFileAt(stream.file, offset, stream.cache, EDIT_CACHE_SIZE);
+    std::memcpy(stream.original, stream.cache, stream.cacheLength);
 }
 
 }  // namespace
@@ -50,6 +93,7 @@ void attachEditStream(EditStream& stream, EditFile file) {
     stream.filled = false;
     stream.dirtyBegin = stream.dirtyEnd = 0;
     stream.failed = false;
+    stream.written = false;
 }
 
 std::size_t readAt(EditStream& stream, std::uint32_t offset, std::uint8_t* bytes,
@@ -72,7 +116,14 @@ std::size_t readAt(EditStream& stream, std::uint32_t offset, std::uint8_t* bytes
 
 void writeAt(EditStream& stream, std::uint32_t offset, const std::uint8_t* bytes,
              std::size_t count) {
-    if (offset >= stream.cacheStart && offset - stream.cacheStart + count <= stream.cacheLength) {
+    const auto inCache = [&] {
+        return stream.filled && offset >= stream.cacheStart &&
+               offset - stream.cacheStart + count <= stream.cacheLength;
+    };
+    if (!inCache() && count <= EDIT_CACHE_SIZE) {
+        fillCache(stream, offset);
+    }
+    if (inCache()) {
         const std::size_t from = offset - stream.cacheStart;
         std::memcpy(stream.cache + from, bytes, count);
         if (stream.dirtyBegin == stream.dirtyEnd) {
@@ -84,19 +135,20 @@ void writeAt(EditStream& stream, std::uint32_t offset, const std::uint8_t* bytes
         }
         return;
     }
-    // Bytes the cache does not hold (the engines only overwrite what they
-    // read, so this is not their path): keep the order of writes, then drop
-    // the cache so that no stale copy is served.
+    // Bytes past the end of the file (the engines never write there: they
+    // only overwrite what they read): keep the order of writes, write them as
+    // they are, then drop the cache so that no stale copy is served.
     writeBackDirty(stream);
-    writeThrough(stream, offset, bytes, count);
+    if (!writeFileAt(stream.file, offset, bytes, count)) {
+        stream.failed = true;
+    } else {
+        stream.written = true;
+    }
     stream.filled = false;
     stream.cacheLength = 0;
 }
 
 bool flushEditStream(EditStream& stream) {
     writeBackDirty(stream);
-    if (!flushFile(stream.file)) {
-        stream.failed = true;
-    }
     return !stream.failed;
 }

@@ -1,18 +1,22 @@
 // The file edit on Linux and other POSIX systems.
 //
 // Windows opens the file with share mode 0, which fails while any other
-// process has it open. POSIX has no such open; Linux grants a write lease only
-// when no other descriptor is open on the file, so taking one and releasing it
-// at once asks the same question. Where no lease can be had (not the file's
-// owner, a file system without leases) an exclusive flock is the next best.
+// process has it open and keeps everyone else out until it is closed. POSIX
+// has no such open. Linux grants a write lease only when no other descriptor
+// is open on the file, and while we hold it another process's open waits
+// until we close (or until the lease-break time, far longer than a run). So
+// the file is opened once, non-blocking (a file under someone else's lease
+// is refused at once rather than waited for), and the lease is held until the
+// close. Where no lease can be had (a file system without leases) an
+// exclusive flock, also held until the close, is the next best.
 //
 // A creation time cannot be set here; access and write times are restored to
-// the nanosecond.
+// the nanosecond, as seconds and nanoseconds, so any date the file system
+// holds comes back as it was.
 //
-// The edit stream's file is a plain descriptor opened read/write on the
-// existing file, as "rb+" would, read and written with pread and pwrite: the
-// edit stream does the buffering, and a runtime FILE would only add a copy and
-// an allocation to every run.
+// The edit goes through the same descriptor with pread and pwrite: the edit
+// stream does the buffering, and a runtime FILE would only add a copy and an
+// allocation to every run.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -25,104 +29,66 @@
 
 namespace {
 
-constexpr std::int64_t NANOSECONDS = 1000000000;
-
-// Non-blocking, so that a FIFO or a device cannot stall the run.
-int openRegularFile(const char* path, int access, struct stat& info) {
-    const int fd = open(path, access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        return -1;
-    }
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
-        return -1;
-    }
-    return fd;
+// Signals that would end the run in the middle of an edit, where a failed
+// call is what we want instead: SIGIO, sent when another process opens the
+// file under our lease (its open just waits for our close), and SIGXFSZ, sent
+// for a write beyond the file-size limit (the write then fails with EFBIG and
+// the edit is undone).
+void ignoreSignalsThatStopAnEdit() {
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGIO, &ignore, nullptr);
+    sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
-bool nobodyElseHasItOpen(int fd) {
-    // Another process opening the file while we hold the lease makes the
-    // kernel send us SIGIO, whose default action would end the run. Nothing
-    // in these programs uses SIGIO, so it stays ignored from the first lease on.
-    static bool ignoringLeaseBreaks = false;
-    if (!ignoringLeaseBreaks) {
-        struct sigaction ignore = {};
-        ignore.sa_handler = SIG_IGN;
-        sigaction(SIGIO, &ignore, nullptr);
-        ignoringLeaseBreaks = true;
-    }
+// Keeps every other process away from the file until fd is closed.
+bool holdExclusively(int fd) {
     if (fcntl(fd, F_SETLEASE, F_WRLCK) == 0) {
-        fcntl(fd, F_SETLEASE, F_UNLCK);
         return true;
     }
-    if (errno == EAGAIN || errno == EBUSY) {
+    if (errno == EAGAIN || errno == EBUSY) {  // someone else has it open
         return false;
     }
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        return false;
-    }
-    flock(fd, LOCK_UN);
-    return true;
-}
-
-int openExclusive(const char* path, int access, struct stat& info) {
-    const int fd = openRegularFile(path, access, info);
-    if (fd >= 0 && !nobodyElseHasItOpen(fd)) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-std::int64_t toNanoseconds(const struct timespec& time) {
-    return static_cast<std::int64_t>(time.tv_sec) * NANOSECONDS + time.tv_nsec;
-}
-
-struct timespec toTimespec(std::int64_t nanoseconds) {
-    struct timespec time = {};
-    time.tv_sec = static_cast<time_t>(nanoseconds / NANOSECONDS);
-    time.tv_nsec = static_cast<long>(nanoseconds % NANOSECONDS);
-    if (time.tv_nsec < 0) {  // times before 1970
-        time.tv_sec -= 1;
-        time.tv_nsec += NANOSECONDS;
-    }
-    return time;
+    return flock(fd, LOCK_EX | LOCK_NB) == 0;
 }
 
 }  // namespace
 
-bool captureTimes(const char* path, FileTimes& times) {
-    struct stat info = {};
-    const int fd = openExclusive(path, O_RDONLY, info);
+bool captureTimes(const char* path, EditFile& file, FileTimes& times) {
+    static bool signalsIgnored = false;
+    if (!signalsIgnored) {
+        ignoreSignalsThatStopAnEdit();
+        signalsIgnored = true;
+    }
+    // O_NOATIME keeps reading from moving the access time, so a file that is
+    // read but not edited keeps its times too. The kernel allows it exactly
+    // to those who may also set the file's times (its owner, or a process
+    // with CAP_FOWNER): anyone else gets EPERM, and is refused here, before
+    // any edit, rather than left with an edited file whose times are lost.
+    // O_NONBLOCK: a FIFO, a device or a file under another lease cannot stall the run.
+    const int fd = open(path, O_RDWR | O_NOATIME | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
-    times.creation = 0;
-    times.lastAccess = toNanoseconds(info.st_atim);
-    times.lastWrite = toNanoseconds(info.st_mtim);
-    close(fd);
-    return true;
-}
-
-bool openForEdit(const char* path, EditStream& stream) {
-    // O_NOATIME: reading the file must not move its access time either, so
-    // that a file VelnariL does not recognise (whose times are not restored)
-    // keeps them too. Only the file's owner may ask for it.
-    int fd = open(path, O_RDWR | O_NOATIME | O_CLOEXEC);
-    if (fd < 0 && errno == EPERM) {
-        fd = open(path, O_RDWR | O_CLOEXEC);
-    }
-    if (fd < 0) {
-        return false;
-    }
-    // A file nobody may write is read-only, as Windows' read-only attribute
-    // is, also for root, whom the permission bits do not stop.
     struct stat info = {};
-    if (fstat(fd, &info) != 0 || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    // A regular file only. One that nobody may write is read-only, as
+    // Windows' read-only attribute is, also for root, whom the permission
+    // bits do not stop.
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || !holdExclusively(fd)) {
         close(fd);
         return false;
     }
-    attachEditStream(stream, EditFile{fd, nullptr});
+    file.descriptor = fd;
+    times.creation = {};
+    times.lastAccess = info.st_atim;
+    times.lastWrite = info.st_mtim;
+    return true;
+}
+
+// captureTimes has checked all there is to check.
+bool openForEdit(EditFile file, EditStream& stream) {
+    attachEditStream(stream, file);
     return true;
 }
 
@@ -137,16 +103,12 @@ bool closeEditStream(EditStream& stream) {
 
 std::size_t readFileAt(EditFile& file, std::uint32_t offset, std::uint8_t* bytes,
                        std::size_t count) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t got =
-            pread(file.descriptor, bytes + done, count - done, static_cast<off_t>(offset + done));
-        if (got <= 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    return done;
+    // A regular file reads short only at its end: one call is enough.
+    ssize_t got = 0;
+    do {
+        got = pread(file.descriptor, bytes, count, static_cast<off_t>(offset));
+    } while (got < 0 && errno == EINTR);
+    return got < 0 ? 0 : static_cast<std::size_t>(got);
 }
 
 bool writeFileAt(EditFile& file, std::uint32_t offset, const std::uint8_t* bytes,
@@ -163,24 +125,25 @@ bool writeFileAt(EditFile& file, std::uint32_t offset, const std::uint8_t* bytes
     return true;
 }
 
-// pwrite leaves nothing buffered in the process.
-bool flushFile(EditFile&) {
-    return true;
-}
-
-FinishStatus finishEdit(EditStream& stream, const char* path, const FileTimes& times) {
-    // The edit stream is the only file this program keeps open.
+FinishStatus finishEdit(EditStream& stream, const FileTimes& times) {
+    const struct timespec restored[2] = {times.lastAccess, times.lastWrite};
+    if (!flushEditStream(stream)) {
+        // The edit was undone; the times go back as well, so the file is
+        // left as it was found, as far as we can.
+        futimens(stream.file.descriptor, restored);
+        closeEditStream(stream);
+        return FinishStatus::CannotWrite;
+    }
+    // A file that was only read has its times still (O_NOATIME); setting them
+    // again would only move its change time.
+    const bool kept = !stream.written || futimens(stream.file.descriptor, restored) == 0;
     if (!closeEditStream(stream)) {
         return FinishStatus::CannotWrite;
     }
+    return kept ? FinishStatus::Done : FinishStatus::TimesNotKept;
+}
 
+bool isRegularFile(const char* path) {
     struct stat info = {};
-    const int fd = openExclusive(path, O_WRONLY, info);
-    if (fd < 0) {
-        return FinishStatus::CannotReopen;
-    }
-    const struct timespec restored[2] = {toTimespec(times.lastAccess), toTimespec(times.lastWrite)};
-    futimens(fd, restored);
-    close(fd);
-    return FinishStatus::Done;
+    return stat(path, &info) == 0 && S_ISREG(info.st_mode);
 }

@@ -9,19 +9,30 @@ enum class Verdict { Finished, NotRecognised };
 
 struct EngineResult {
     Verdict verdict;
-    bool finish;  // run the closing step of the file edit (close streams, restore times)
+    bool finish;  // run the closing step of the file edit (write, restore times)
 };
 
 using Engine = EngineResult (*)(EditStream& stream);
 
+// What happened to a file, as the exit status tells a caller; a run over
+// several files ends with the highest.
+enum Outcome : int {
+    OUTCOME_RENAMED = 0,       // at least one byte written, times kept
+    OUTCOME_UNCHANGED = 1,     // nothing to rename: the file is as it was
+    OUTCOME_CANNOT_OPEN = 2,   // no file given, or it could not be opened
+    OUTCOME_CANNOT_WRITE = 3,  // a write failed: the file is left as it was
+    OUTCOME_TIMES_LOST = 4,    // renamed, but its times could not be put back
+};
+
 struct RunContext {
-    bool batch;              // more than one argument: print only failures
-    const char* targetPath;  // first argument, passed to the platform unchanged
+    bool batch;              // a word after the file: print only failures
+    const char* targetPath;  // the file being processed, passed to the platform unchanged
+    EditFile file;           // the target, open for the whole edit
     FileTimes times;
     EditStream stream;
 };
 
-// The whole run. argc counts the program name. The return value means nothing.
+// The whole run. argc counts the program name. Returns the exit status (an Outcome).
 int runTool(int argc, char** argv, const char* title, Engine engine);
 
 // Prints the Enter prompt and reads one character (Enter on a console).

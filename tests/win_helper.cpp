@@ -1,17 +1,22 @@
-// Windows side of the end-to-end tests, run under Wine like the programs:
+// Windows side of the end-to-end tests, run under Wine like the programs.
+// Paths are taken as UTF-16 from the command line, so any name works:
 //   win_helper times PATH              prints creation, last-access and last-write FILETIMEs
 //   win_helper settimes PATH C A W     sets them (decimal 100 ns counts)
 //   win_helper hold PATH SECONDS       holds PATH open (sharing everything), says "held"
+//   win_helper race PATH SECONDS       opens and closes PATH over and over, says "racing"
+//   win_helper readonly PATH           gives PATH the read-only attribute
+//   win_helper move FROM TO            renames FROM to TO; fails while FROM is held unshared
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <cwchar>
 
 namespace {
 
-FILETIME toFileTime(const char* text) {
-    const unsigned long long value = std::strtoull(text, nullptr, 10);
+FILETIME toFileTime(const wchar_t* text) {
+    const unsigned long long value = std::wcstoull(text, nullptr, 10);
     FILETIME time;
     time.dwLowDateTime = static_cast<DWORD>(value & 0xFFFFFFFFu);
     time.dwHighDateTime = static_cast<DWORD>(value >> 32);
@@ -22,15 +27,19 @@ unsigned long long fromFileTime(const FILETIME& time) {
     return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
-HANDLE openShared(const char* path, DWORD access) {
-    return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+HANDLE openShared(const wchar_t* path, DWORD access) {
+    return CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-}  // namespace
+void say(const char* word) {
+    std::printf("%s\n", word);
+    std::fflush(stdout);
+}
 
-int main(int argc, char** argv) {
-    if (argc >= 3 && std::strcmp(argv[1], "times") == 0) {
+int run(int argc, wchar_t** argv) {
+    const wchar_t* command = argc >= 3 ? argv[1] : L"";
+    if (argc >= 3 && std::wcscmp(command, L"times") == 0) {
         const HANDLE file = openShared(argv[2], GENERIC_READ);
         FILETIME c, a, w;
         if (file == INVALID_HANDLE_VALUE || !GetFileTime(file, &c, &a, &w)) {
@@ -40,24 +49,49 @@ int main(int argc, char** argv) {
         CloseHandle(file);
         return 0;
     }
-    if (argc >= 6 && std::strcmp(argv[1], "settimes") == 0) {
+    if (argc >= 6 && std::wcscmp(command, L"settimes") == 0) {
         const HANDLE file = openShared(argv[2], FILE_WRITE_ATTRIBUTES);
         const FILETIME c = toFileTime(argv[3]), a = toFileTime(argv[4]), w = toFileTime(argv[5]);
         const bool ok = file != INVALID_HANDLE_VALUE && SetFileTime(file, &c, &a, &w);
         CloseHandle(file);
         return ok ? 0 : 1;
     }
-    if (argc >= 4 && std::strcmp(argv[1], "hold") == 0) {
+    if (argc >= 4 && std::wcscmp(command, L"hold") == 0) {
         const HANDLE file = openShared(argv[2], GENERIC_READ);
         if (file == INVALID_HANDLE_VALUE) {
             return 1;
         }
-        std::printf("held\n");
-        std::fflush(stdout);
-        Sleep(static_cast<DWORD>(std::atoi(argv[3]) * 1000));
+        say("held");
+        Sleep(static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10) * 1000));
         CloseHandle(file);
         return 0;
     }
-    std::fprintf(stderr, "usage: win_helper times|settimes|hold PATH ...\n");
+    if (argc >= 4 && std::wcscmp(command, L"race") == 0) {
+        say("racing");
+        const ULONGLONG end = GetTickCount64() + std::wcstoul(argv[3], nullptr, 10) * 1000;
+        while (GetTickCount64() < end) {
+            const HANDLE file = openShared(argv[2], GENERIC_READ);
+            if (file != INVALID_HANDLE_VALUE) {
+                Sleep(0);
+                CloseHandle(file);
+            }
+        }
+        return 0;
+    }
+    if (std::wcscmp(command, L"readonly") == 0) {
+        return SetFileAttributesW(argv[2], FILE_ATTRIBUTE_READONLY) ? 0 : 1;
+    }
+    if (argc >= 4 && std::wcscmp(command, L"move") == 0) {
+        return MoveFileW(argv[2], argv[3]) ? 0 : 1;
+    }
+    std::fprintf(stderr, "usage: win_helper times|settimes|hold|race|readonly|move PATH ...\n");
     return 2;
+}
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    return argv == nullptr ? 2 : run(argc, argv);
 }

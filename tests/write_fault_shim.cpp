@@ -1,10 +1,17 @@
-// LD_PRELOAD shim for the end-to-end tests: makes writes to the font file fail
-// the way a pulled USB stick or a lost network share does, so that the real
-// programs can be seen to report it. The font is the one file the programs
-// open for reading and writing. WRITE_FAULT=write fails every pwrite to it;
-// WRITE_FAULT=close makes closing it report an I/O error (it is still closed).
+// LD_PRELOAD shim for the end-to-end tests: makes the edit of the font fail,
+// or be disturbed, the way a pulled USB stick, a lost network share or a busy
+// system does, so that the real programs can be seen to cope. The font is the
+// one file the programs open for reading and writing. WRITE_FAULT is one of:
+//   write    every pwrite to it fails
+//   second   its second pwrite fails (the first has reached the file)
+//   short    its second pwrite writes half its bytes, the third fails
+//   close    closing it reports an I/O error (it is still closed)
+//   times    setting its times fails, as for a user who does not own it
+//   intrude  before its first pwrite, another writer's byte 0xA5 lands at
+//            offset INTRUDE_AT, which the program has read as something else
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cerrno>
@@ -27,14 +34,29 @@ Function real(const char* name) {
     return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
 
+int writes = 0;  // pwrite calls to the font so far
+
 }  // namespace
 
 extern "C" ssize_t pwrite(int fd, const void* data, size_t count, off_t offset) {
-    if (faultIs("write") && isTheFont(fd)) {
+    const auto realPwrite = real<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite");
+    if (!isTheFont(fd)) {
+        return realPwrite(fd, data, count, offset);
+    }
+    ++writes;
+    if (faultIs("intrude") && writes == 1) {
+        const unsigned char theirs = 0xA5;
+        realPwrite(fd, &theirs, 1, std::strtol(std::getenv("INTRUDE_AT"), nullptr, 0));
+    }
+    if (faultIs("write") || (faultIs("second") && writes == 2) ||
+        (faultIs("short") && writes == 3)) {
         errno = EIO;
         return -1;
     }
-    return real<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite")(fd, data, count, offset);
+    if (faultIs("short") && writes == 2 && count > 1) {
+        count /= 2;
+    }
+    return realPwrite(fd, data, count, offset);
 }
 
 extern "C" int close(int fd) {
@@ -45,4 +67,12 @@ extern "C" int close(int fd) {
         return -1;
     }
     return result;
+}
+
+extern "C" int futimens(int fd, const struct timespec times[2]) {
+    if (faultIs("times") && isTheFont(fd)) {
+        errno = EPERM;
+        return -1;
+    }
+    return real<int (*)(int, const struct timespec*)>("futimens")(fd, times);
 }

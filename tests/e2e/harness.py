@@ -50,6 +50,7 @@ NOT_RECOGNISED = "フォントファイルが不正か、既にフォント名�
 FINISHED = "\n処理を終了しました。\n"
 PRESS_ENTER = "[Enter]キーを押してください。\n"
 CANNOT_WRITE = "フォントファイルに書き込めません。\n"
+TIMES_NOT_KEPT = "フォント名は変更しましたが、ファイルの日時を元に戻せませんでした。\n"
 
 
 def banner(title):
@@ -62,20 +63,20 @@ def target_line(path):
     return cp932(head) + os.fsencode(path) + cp932(tail)
 
 
-def run(prog, *args, stdin=b"", env=None):
+def run(prog, *args, stdin=b"", env=None, **popen):
     """Runs the program to its end with stdin as given; returns (stdout, stderr)."""
     done = subprocess.run(RUNNER + [prog, *args], input=stdin, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, timeout=TIMEOUT, env=env)
+                          stderr=subprocess.PIPE, timeout=TIMEOUT, env=env, **popen)
     return done.stdout, done.stderr
 
 
-def waits_for_enter(prog, *args, env=None):
+def waits_for_enter(prog, *args, env=None, **popen):
     """Runs the program with a stdin that stays open; returns (waited, stdout).
 
     waited is True when the program was still running after a pause and ended
     once a line was typed: it sat at its prompt. False when it ended alone."""
     proc = subprocess.Popen(RUNNER + [prog, *args], stdin=subprocess.PIPE,
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env, **popen)
     try:
         proc.wait(timeout=2.0 if not WINDOWS else 4.0)
         waited = False

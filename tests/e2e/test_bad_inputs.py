@@ -1,12 +1,20 @@
-"""A sweep of inputs nobody plans for, on both programs: each gets its clear
-message, changes no byte, leaves the times as they were and creates nothing."""
+"""A sweep of inputs and events nobody plans for, on both programs: each
+bad input gets its clear message, changes no byte, leaves the times as they
+were and creates nothing; an edit that fails or is raced is all or nothing."""
+import fcntl
 import os
+import resource
+import shutil
+import signal
 import stat
 import subprocess
+import threading
+import time
 import unittest
 
-from harness import (CANNOT_OPEN, FINISHED, NOT_RECOGNISED, PRESS_ENTER, TIMES, FontCase, banner,
-                     clock, cp932, program, run, sample_font, target_line, tool)
+from harness import (CANNOT_OPEN, CANNOT_WRITE, FINISHED, NOT_RECOGNISED, PRESS_ENTER, RUNNER,
+                     TIMES, TIMES_NOT_KEPT, FontCase, banner, clock, cp932, fault_env, program,
+                     run, sample_font, target_line, tool, waits_for_enter)
 
 PROGRAMS = (("velnari", "Velnari"), ("velnaril", "VelnariL"))
 
@@ -69,6 +77,15 @@ class BadInputs(FontCase):
         finally:
             holder.kill()
             holder.wait()
+        # Under another process's lease: refused at once, not after the
+        # lease-break time, and not edited behind its holder's back.
+        previous = signal.signal(signal.SIGIO, signal.SIG_IGN)  # the lease-break notice
+        try:
+            with open(path, "rb") as leased:
+                fcntl.fcntl(leased.fileno(), fcntl.F_SETLEASE, fcntl.F_RDLCK)
+                self.expect_refused(path)
+        finally:
+            signal.signal(signal.SIGIO, previous)
 
     def check_run(self, name, title, path, verdict, expected=None):
         before = self.snapshot(path)
@@ -138,6 +155,151 @@ class BadInputs(FontCase):
                 self.assertEqual(after, (expected[name],) + before[1:])
                 self.assertTrue(os.path.islink(link))
                 self.assertEqual(os.lstat(link).st_mtime_ns, link_before.st_mtime_ns)
+
+
+
+def file_size_limit(limit):
+    return lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+
+
+class EditSafety(FontCase):
+    """The edit under faults, intruders and racing openers."""
+
+    def setUp(self):
+        super().setUp()
+        self.fonts, self.expected = BadInputs.renamed_pair(self)
+        self.originals = {name: self.snapshot(path) for name, path in self.fonts.items()}
+
+    def fresh(self, name):
+        """The program's font as it was made, with its times."""
+        path = self.fonts[name]
+        with open(path, "wb") as f:
+            f.write(self.originals[name][0])
+        os.utime(path, ns=self.originals[name][1:])
+        return path
+
+    def changed_span(self, name):
+        changed = [i for i, (a, b) in enumerate(zip(self.originals[name][0], self.expected[name]))
+                   if a != b]
+        return changed[0], changed[-1]
+
+    def test_failed_writes_leave_the_file_as_it_was(self):
+        for name, _ in PROGRAMS:
+            first, last = self.changed_span(name)
+            rows = [("write", {"env": fault_env("write")}), ("second", {"env": fault_env("second")}),
+                    ("short", {"env": fault_env("short")}),
+                    ("file-size limit", {"preexec_fn": file_size_limit((first + last) // 2)})]
+            for fault, popen in rows:
+                with self.subTest(program=name, fault=fault):
+                    path = self.fresh(name)
+                    waited, out = waits_for_enter(program(name), path, "/b", **popen)
+                    self.assertTrue(waited)
+                    self.assertEqual(out, cp932(CANNOT_WRITE + PRESS_ENTER))
+                    self.assertEqual(self.snapshot(path), self.originals[name])
+
+    def test_edit_that_ends_in_doubt_is_never_reported_as_done(self):
+        rows = (("close", CANNOT_WRITE), ("times", TIMES_NOT_KEPT))
+        for name, _ in PROGRAMS:
+            for fault, message in rows:
+                with self.subTest(program=name, fault=fault):
+                    path = self.fresh(name)
+                    waited, out = waits_for_enter(program(name), path, "/b", env=fault_env(fault))
+                    self.assertTrue(waited)
+                    self.assertEqual(out, cp932(message + PRESS_ENTER))
+                    self.assertEqual(self.snapshot(path)[0], self.expected[name])
+
+    def test_another_writers_bytes_inside_the_edit_survive(self):
+        for name, _ in PROGRAMS:
+            with self.subTest(program=name):
+                first, last = self.changed_span(name)
+                at = next(i for i in range((first + last) // 2, last)
+                          if self.expected[name][i] == self.originals[name][0][i] != 0xA5)
+                path = self.fresh(name)
+                env = dict(fault_env("intrude"), INTRUDE_AT=str(at))
+                out, _ = run(program(name), path, "/b", env=env)
+                self.assertEqual(out, b"")
+                expected = bytearray(self.expected[name])
+                expected[at] = 0xA5
+                self.assertEqual(self.snapshot(path)[0], bytes(expected))
+
+    def test_racing_opener_never_sees_renamed_but_cannot_open(self):
+        for name, _ in PROGRAMS:
+            path = self.fresh(name)
+            stop = threading.Event()
+
+            def opener():
+                while not stop.is_set():
+                    fd = os.open(path, os.O_RDONLY)
+                    time.sleep(0.0001)
+                    os.close(fd)
+                    time.sleep(0.0003)
+
+            outcomes = set()
+            racer = threading.Thread(target=opener)
+            racer.start()
+            try:
+                for _ in range(60):
+                    path = self.fresh(name)
+                    out, _ = run(program(name), path, "/b")
+                    after = self.snapshot(path)
+                    if out == b"":
+                        self.assertEqual(after, (self.expected[name],) + self.originals[name][1:])
+                    else:
+                        self.assertEqual(out, cp932(CANNOT_OPEN + PRESS_ENTER))
+                        self.assertEqual(after, self.originals[name])
+                    outcomes.add(out)
+            finally:
+                stop.set()
+                racer.join()
+            with self.subTest(program=name):
+                self.assertIn(b"", outcomes)  # the race did not refuse every run
+
+    @unittest.skipUnless(os.geteuid() == 0, "needs root to make a file another user may write")
+    def test_a_user_who_cannot_set_the_times_is_refused_before_the_edit(self):
+        os.chmod(self.dir, 0o777)
+        for name, title in PROGRAMS:
+            with self.subTest(program=name):
+                path = self.fresh(name)
+                os.chmod(path, 0o666)
+                before = self.snapshot(path)
+                out, _ = run(program(name), path,
+                             preexec_fn=lambda: (os.setgid(65534), os.setuid(65534)))
+                self.assertEqual(out, banner(title) + cp932(CANNOT_OPEN + PRESS_ENTER))
+                self.assertEqual(self.snapshot(path), before)
+
+    def test_times_far_from_1970_are_kept(self):
+        # tmpfs stores any 64-bit time; ext4 stops at 1901 and 2446.
+        folder = "/dev/shm" if os.path.isdir("/dev/shm") else self.dir
+        far = ((-11_676_096_000 * 10**9, 10_413_792_000 * 10**9 + 500_000_000),
+               (10_413_792_000 * 10**9 + 500_000_000, -11_676_096_000 * 10**9))
+        for name, _ in PROGRAMS:
+            for times in far:
+                with self.subTest(program=name, times=times):
+                    path = os.path.join(folder, f"far-{os.getpid()}-{name}.ttf")
+                    shutil.copyfile(self.fresh(name), path)
+                    try:
+                        os.utime(path, ns=times)
+                        self.assertEqual(self.snapshot(path)[1:], times)
+                        out, _ = run(program(name), path, "/b")
+                        self.assertEqual(out, b"")
+                        self.assertEqual(self.snapshot(path), (self.expected[name],) + times)
+                    finally:
+                        os.remove(path)
+
+    def test_file_is_closed_before_the_wait(self):
+        path = self.fonts["velnari"]  # not an L-series font
+        proc = subprocess.Popen(RUNNER + [program("velnaril"), path], stdin=subprocess.PIPE,
+                                stdout=subprocess.PIPE)
+        try:
+            seen = b""
+            while not seen.endswith(cp932(PRESS_ENTER)):
+                seen += proc.stdout.read1(4096)
+            held = [os.readlink(f"/proc/{proc.pid}/fd/{fd}")
+                    for fd in os.listdir(f"/proc/{proc.pid}/fd")]
+            self.assertNotIn(os.path.realpath(path), held)
+        finally:
+            proc.communicate(b"\n", timeout=30)
+        self.assertTrue(seen.endswith(cp932(NOT_RECOGNISED + PRESS_ENTER)))
 
 
 if __name__ == "__main__":

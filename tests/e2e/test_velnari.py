@@ -232,18 +232,5 @@ class SampleFont(FontCase):
         self.assertEqual(fc_query(path, "postscriptname"), ["KanovelR11-Bold"])
 
 
-class WriteFaults(FontCase):
-    def test_failed_write_or_flush_is_reported(self):
-        for fault in ("write", "close"):
-            with self.subTest(fault=fault):
-                path = self.write("f.ttf", font_with(["KanovelR11"] * 7))
-                env = fault_env(fault)
-                for args in ([], ["/b"]):
-                    waited, out = waits_for_enter(program("velnari"), path, *args, env=env)
-                    self.assertTrue(waited)
-                    self.assertTrue(out.endswith(cp932(CANNOT_WRITE + PRESS_ENTER)), out)
-                    self.assertNotIn(cp932(FINISHED), out)
-
-
 if __name__ == "__main__":
     unittest.main()

@@ -126,14 +126,6 @@ class LSeries(FontCase):
         self.assertTrue(waited)
         self.assertEqual(out, cp932(CANNOT_OPEN + PRESS_ENTER))
 
-    def test_failed_write_or_flush_is_reported(self):
-        for fault, old in (("write", "KanovelTL86"), ("close", "KanovelRL86")):
-            with self.subTest(fault=fault):
-                env = fault_env(fault)
-                waited, out = waits_for_enter(self.velnaril, self.font(old), "/b", env=env)
-                self.assertTrue(waited)
-                self.assertEqual(out, cp932(CANNOT_WRITE + PRESS_ENTER))
-
 
 if __name__ == "__main__":
     unittest.main()

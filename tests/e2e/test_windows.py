@@ -4,8 +4,10 @@ import os
 import subprocess
 import unittest
 
-from harness import (CANNOT_OPEN, FINISHED, PRESS_ENTER, RUNNER, TIMEOUT, WINDOWS, FontCase,
-                     banner, cp932, program, run, sample_font, target_line, tool)
+from harness import (CANNOT_OPEN, FINISHED, NOT_RECOGNISED, PRESS_ENTER, RUNNER, TIMEOUT, WINDOWS,
+                     TIMES, FontCase, banner, cp932, program, run, sample_font, target_line, tool)
+
+PROGRAMS = (("velnari", "Velnari"), ("velnaril", "VelnariL"))
 
 
 def helper(*args, **kwargs):
@@ -60,6 +62,60 @@ class WindowsFileEdit(FontCase):
             holder.kill()
             holder.wait()
         self.assertUntouched(path, before)
+
+    def test_read_only_attribute_is_refused(self):
+        # Wine run by root would let the program write; Windows would not.
+        path = sample_font(self.dir)
+        helper("readonly", path)
+        before = self.snapshot(path)
+        for name, title in PROGRAMS:
+            out, _ = run(program(name), path)
+            self.assertEqual(out, banner(title) + cp932(CANNOT_OPEN + PRESS_ENTER))
+        # Wine reads the file's first bytes when asked for its type, and Linux
+        # then moves the access time; Windows asked not to would not.
+        self.assertUntouched(path, before, was_read=True)
+
+    def test_racing_opener_never_sees_renamed_but_cannot_open(self):
+        tool("make_lseries_fonts", self.dir)
+        fonts = {"velnari": sample_font(self.dir),
+                 "velnaril": os.path.join(self.dir, "KanovelTL86.ttf")}
+        for name, _ in PROGRAMS:
+            with open(fonts[name], "rb") as f:
+                original = f.read()
+            run(program(name), fonts[name], "/b")
+            with open(fonts[name], "rb") as f:
+                renamed = f.read()
+            racer = subprocess.Popen(RUNNER + [program("win_helper"), "race", fonts[name], "60"],
+                                     stdout=subprocess.PIPE)
+            try:
+                self.assertEqual(racer.stdout.readline(), b"racing\r\n")
+                for _ in range(6):
+                    with open(fonts[name], "wb") as f:
+                        f.write(original)
+                    os.utime(fonts[name], ns=TIMES)
+                    out, _ = run(program(name), fonts[name], "/b")
+                    data, atime, mtime = self.snapshot(fonts[name])
+                    self.assertIn(out, (b"", cp932(CANNOT_OPEN + PRESS_ENTER)))
+                    self.assertEqual(data, renamed if out == b"" else original)
+                    self.assertEqual(mtime, TIMES[1])
+            finally:
+                racer.kill()
+                racer.wait()
+
+    def test_unrecognised_file_can_be_moved_while_the_program_waits(self):
+        path = sample_font(self.dir)
+        proc = subprocess.Popen(RUNNER + [program("velnaril"), path], stdin=subprocess.PIPE,
+                                stdout=subprocess.PIPE)
+        try:
+            seen = b""
+            while not seen.endswith(cp932(PRESS_ENTER)):
+                seen += proc.stdout.read1(4096)
+            moved = subprocess.run(RUNNER + [program("win_helper"), "move", path, path + ".moved"],
+                                   timeout=TIMEOUT)
+            self.assertEqual(moved.returncode, 0)
+        finally:
+            proc.communicate(b"\n", timeout=TIMEOUT)
+        self.assertTrue(seen.endswith(cp932(NOT_RECOGNISED + PRESS_ENTER)))
 
 
 if __name__ == "__main__":

@@ -41,7 +41,7 @@ inline void openMemoryFile(EditStream& stream, const std::uint8_t* data, std::si
     FUZZ_CHECK(ftruncate(fd, static_cast<off_t>(at + size)) == 0);
     FUZZ_CHECK(size == 0 ||
                pwrite(fd, data, size, static_cast<off_t>(at)) == static_cast<ssize_t>(size));
-    attachEditStream(stream, EditFile{dup(fd), nullptr});
+    attachEditStream(stream, EditFile{dup(fd)});
 }
 
 // Flushes and closes the stream; returns the file's bytes from offset at on,

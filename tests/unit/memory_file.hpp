@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -31,7 +30,11 @@ struct MemoryFile {
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));
-        openForEdit(path.c_str(), stream);
+        EditFile file{};
+        FileTimes times{};
+        if (captureTimes(path.c_str(), file, times)) {
+            openForEdit(file, stream);
+        }
     }
     ~MemoryFile() {
         closeEditStream(stream);
@@ -40,11 +43,19 @@ struct MemoryFile {
     MemoryFile(const MemoryFile&) = delete;
     MemoryFile& operator=(const MemoryFile&) = delete;
 
-    // The file's bytes after pending writes are flushed.
+    // The file's bytes after pending writes are flushed, read through the
+    // stream's own handle: nobody else may open the file while it is edited.
     Bytes bytes() {
         flushEditStream(stream);
-        std::ifstream in(path, std::ios::binary);
-        return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        Bytes out;
+        std::uint8_t chunk[4096];
+        for (std::uint32_t at = 0;; at += sizeof chunk) {
+            const std::size_t got = readFileAt(stream.file, at, chunk, sizeof chunk);
+            out.insert(out.end(), chunk, chunk + got);
+            if (got < sizeof chunk) {
+                return out;
+            }
+        }
     }
 };
 

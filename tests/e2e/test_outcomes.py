@@ -1,0 +1,163 @@
+"""What a caller can rely on, for both programs: the exit status of every
+outcome, several fonts in one run, and the usage text."""
+import os
+import pty
+import shutil
+import subprocess
+import unittest
+
+from harness import (CANNOT_OPEN, CANNOT_WRITE, FINISHED, NO_FILE, NOT_RECOGNISED, PRESS_ENTER,
+                     RUNNER, TIMEOUT, TIMES, TIMES_NOT_KEPT, WINDOWS, FontCase, banner, cp932,
+                     program, target_line, tool)
+
+PROGRAMS = (("velnari", "Velnari"), ("velnaril", "VelnariL"))
+
+
+def status_of(prog, *args, env=None):
+    """(exit status, stdout) of a run whose standard input is at its end."""
+    done = subprocess.run(RUNNER + [prog, *args], input=b"", stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, timeout=TIMEOUT, env=env)
+    return done.returncode, done.stdout
+
+
+class Outcomes(FontCase):
+    def setUp(self):
+        super().setUp()
+        self.lseries = os.path.join(self.dir, "lseries")
+        os.mkdir(self.lseries)
+        tool("make_lseries_fonts", self.lseries)
+
+    def font(self, name, kind="own", file_name=None):
+        """A font for the program: its own (renamed by it), a stranger (left
+        alone: no names it knows), or an empty file."""
+        path = os.path.join(self.dir, file_name or f"{name}-{kind}.ttf")
+        if kind == "own" and name == "velnaril":
+            shutil.copyfile(os.path.join(self.lseries, "KanovelSL86.ttf"), path)
+        elif kind == "own" or (kind == "stranger" and name == "velnaril"):
+            tool("make_sample_font", path)
+        elif kind == "stranger":
+            tool("make_sample_font", path, "KanovelX11 Bold")
+        else:
+            open(path, "wb").close()
+        os.utime(path, ns=TIMES)
+        return path
+
+    def make_read_only(self, path):
+        if WINDOWS:
+            subprocess.run(RUNNER + [program("win_helper"), "readonly", path], check=True,
+                           timeout=TIMEOUT)
+        else:
+            os.chmod(path, 0o444)
+
+    def test_exit_status_tells_what_happened_to_the_file(self):
+        from harness import fault_env  # the shim exists in native Linux builds only
+        for name, _ in PROGRAMS:
+            rows = [("renamed", [self.font(name)], None, 0),
+                    ("no names", [self.font(name, "empty")], None, 1),
+                    ("not recognised", [self.font(name, "stranger")], None, 1),
+                    ("missing", [os.path.join(self.dir, "missing.ttf")], None, 2),
+                    ("no argument", [], None, 2)]
+            read_only = self.font(name, file_name=f"{name}-read-only.ttf")
+            self.make_read_only(read_only)
+            rows.append(("read-only", [read_only], None, 2))
+            if os.environ.get("WRITE_FAULT_SHIM"):
+                rows += [("write fault", [self.font(name, file_name=f"{name}-w.ttf"), "/b"],
+                          fault_env("write"), 3),
+                         ("times fault", [self.font(name, file_name=f"{name}-t.ttf"), "/b"],
+                          fault_env("times"), 4)]
+            for what, args, env, status in rows:
+                for batch in ([], ["/b"]) if "/b" not in args else ([],):
+                    with self.subTest(program=name, outcome=what, batch=batch):
+                        if what == "renamed" and batch:
+                            args = [self.font(name, file_name=f"{name}-again.ttf")]
+                        self.assertEqual(status_of(program(name), *args, *batch, env=env)[0],
+                                         status)
+
+    def test_several_fonts_in_one_run(self):
+        for name, title in PROGRAMS:
+            with self.subTest(program=name):
+                first = self.font(name, file_name=f"{name}-1.ttf")
+                stranger = self.font(name, "stranger")
+                last = self.font(name, file_name=f"{name}-3.TTF")
+                untouched = self.snapshot(stranger)
+                status, out = status_of(program(name), first, stranger, last)
+                self.assertEqual(out, banner(title) +
+                                 target_line(first) + cp932(FINISHED) +
+                                 target_line(stranger) + cp932(NOT_RECOGNISED) +
+                                 target_line(last) + cp932(FINISHED + PRESS_ENTER))
+                self.assertEqual(status, 1)
+                self.assertEqual(self.snapshot(stranger)[0], untouched[0])
+                for path in (first, last):
+                    data, atime, mtime = self.snapshot(path)
+                    self.assertEqual((atime, mtime), TIMES)
+                    self.assertEqual(status_of(program(name), path, "/b")[0], 1)  # done already
+
+                # A read-only one among them: its message, no wait, the others go on.
+                read_only = self.font(name, file_name=f"{name}-ro.ttf")
+                self.make_read_only(read_only)
+                first, last = (self.font(name, file_name=f"{name}-{i}b.otf") for i in (1, 3))
+                status, out = status_of(program(name), first, read_only, last)
+                self.assertEqual(out, banner(title) +
+                                 target_line(first) + cp932(FINISHED) +
+                                 target_line(read_only) + cp932(CANNOT_OPEN) +
+                                 target_line(last) + cp932(FINISHED + PRESS_ENTER))
+                self.assertEqual(status, 2)
+
+    def test_other_second_arguments_keep_batch_mode(self):
+        for name, _ in PROGRAMS:
+            for second in ("/b", "b", "x", os.path.join(self.dir, "missing.ttf"), self.dir):
+                with self.subTest(program=name, second=second):
+                    path = self.font(name, file_name=f"{name}-batch.ttf")
+                    other = self.font(name, file_name=f"{name}-other.ttf")
+                    before = self.snapshot(other)
+                    self.assertEqual(status_of(program(name), path, second), (0, b""))
+                    self.assertEqual(status_of(program(name), path, other, second),
+                                     (1, b""))  # already renamed; other is not touched
+                    self.assertEqual(self.snapshot(other), before)
+
+    def test_usage_text(self):
+        for name, title in PROGRAMS:
+            for word in ("/?", "-?", "-h", "--help"):
+                with self.subTest(program=name, word=word):
+                    status, out = status_of(program(name), word)
+                    self.assertEqual(status, 0)
+                    text = out.replace(b"\r\n", b"\n").decode("cp932")
+                    self.assertIn(f"使い方: {title} フォントファイル", text)
+                    self.assertIn(f"Usage: {title} FONTFILE", text)
+                    self.assertIn("終了コード: 0 変更した", text)
+                    self.assertIn("Exit status: 0 renamed", text)
+                    self.assertNotIn(cp932(PRESS_ENTER), out)
+        # A file of that name is a font to rename, not a request for help.
+        cwd = os.getcwd()
+        os.chdir(self.dir)
+        try:
+            self.font("velnari", file_name="-h")
+            self.assertEqual(status_of(program("velnari"), "-h")[0], 0)
+            self.assertEqual(status_of(program("velnari"), "-h", "/b")[0], 1)
+        finally:
+            os.chdir(cwd)
+
+    @unittest.skipIf(WINDOWS, "POSIX terminals")
+    def test_usage_on_a_utf8_terminal(self):
+        primary, secondary = pty.openpty()
+        proc = subprocess.Popen([program("velnari"), "--help"], stdin=subprocess.DEVNULL,
+                                stdout=secondary, env=dict(os.environ, LC_ALL="C.UTF-8"))
+        os.close(secondary)
+        screen = b""
+        while True:
+            try:
+                chunk = os.read(primary, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            screen += chunk
+        proc.wait(timeout=TIMEOUT)
+        os.close(primary)
+        redirected = status_of(program("velnari"), "--help")[1]
+        self.assertEqual(screen.replace(b"\r\n", b"\n").decode("utf-8"),
+                         redirected.decode("cp932"))
+
+
+if __name__ == "__main__":
+    unittest.main()
