@@ -1,68 +1,91 @@
 #!/bin/sh
-# The demo: makes our sample fonts, shows their names, renames a copy of each
-# with Velnari and VelnariL as a user would (Enter is pressed for them), and
-# shows the names again, as a font parser reads them.
+# The demo, as a short story: our own sample fonts are renamed by Velnari and
+# VelnariL as a user would rename them (Enter is pressed for them), and each
+# step says what happens and what to look for.
 set -eu
 : "${VELNARI:?}" "${VELNARIL:?}" "${MAKE_SAMPLE_FONT:?}" "${MAKE_LSERIES_FONTS:?}"
 : "${FONT_NAMES:?}" "${DEMO_DIR:?}"
 
-# FreeType (through fontconfig) where installed, else our own name lister.
-show_names() {
-    if command -v fc-query >/dev/null 2>&1; then
-        fc-query --format='  family: %{family}\n  familylang: %{familylang}\n  fullname: %{fullname}\n  postscriptname: %{postscriptname}\n' "$1"
-    else
-        "$FONT_NAMES" "$1" | sed 's/^/  /'
-    fi
+step() {
+    echo
+    echo "== $*"
 }
 
-# The Japanese records, Macintosh (CP932) and Windows (UTF-16BE): fontTools'
-# ttx where installed, else our own name lister.
-show_japanese_names() {
-    if command -v ttx >/dev/null 2>&1; then
-        ttx -q -t name -o - "$1" | tr -d '\n' | sed 's/<namerecord/\n&/g' |
-            grep -E 'platformID="1"|langID="0x411"' |
-            sed -E 's/.*nameID="([0-9]+)" platformID="([0-9]+)"[^>]*>[[:space:]]*([^<]*[^[:space:]<])[[:space:]]*<.*/  platform \2, name \1: \3/'
-    else
-        "$FONT_NAMES" "$1" | grep -E '^1 |^3 1 1041 ' | sed 's/^/  /'
-    fi
+# The programs speak Japanese in CP932; shown here in UTF-8, each line with
+# its English beside it.
+run_as_user() {
+    echo | "$@" | iconv -f CP932 -t UTF-8 | awk '
+        /フォント名変更ツール/ { print "  " $0 "    (Kanovel font renaming tool)"; next }
+        /全角の名前に書き換えます/ { print "  " $0 "    (rewrites the names in a font into full-width ones)"; next }
+        /^対象フォントファイル/ { print "  " $0 "    (the font file being worked on)"; next }
+        /処理を終了しました/ { print "  " $0 "    (done)"; next }
+        /不正か、既に/ { print "  " $0 "    (not a font it knows, or already renamed: left alone)"; next }
+        /キーを押してください/ { print "  " $0 "    (press Enter: pressed for you)"; next }
+        { print "  " $0 }'
+}
+
+# The names the font stores, before and after, side by side.
+names_side_by_side() {
+    printf '  %-40s %-26s %s\n' "name" "before" "after"
+    "$FONT_NAMES" "$2" | awk -F '\t' -v before="$1" '
+        BEGIN { while ((getline line < before) > 0) { split(line, f, "\t"); old[f[1]] = f[2] } }
+        $1 !~ /style|notice|version|designer/ {
+            note = old[$1] == $2 ? "(unchanged)" : ""
+            printf "  %-40s %-26s %s %s\n", $1, old[$1], $2, note }'
 }
 
 times_of() {
-    ls -l --time-style=full-iso "$1" | sed 's/^/  /'
+    stat -c '%x / %y' "$1"  # last access / last modification, to the nanosecond
 }
 
-rename_as_user() {
-    echo "== $(basename "$1") $2   (Enter pressed; its CP932 output shown through iconv)"
-    echo | "$1" "$2" | iconv -f CP932 -t UTF-8
-    echo
+compare_times() {
+    echo "  before: $1  (access / modification)"
+    echo "  after:  $2"
+    if [ "$1" = "$2" ]; then
+        echo "  => the file's times are unchanged."
+    else
+        echo "  => the file's times CHANGED: this is a fault." >&2
+        exit 1
+    fi
 }
 
 rm -rf "$DEMO_DIR"
 mkdir -p "$DEMO_DIR/lseries"
 
 font="$DEMO_DIR/KanovelR11-Bold.ttf"
+step "1. Velnari: we make a sample font named \"KanovelR11 Bold\" and date it 2001-02-03."
 "$MAKE_SAMPLE_FONT" "$font"
+"$FONT_NAMES" "$font" >"$DEMO_DIR/velnari-before.txt"
+echo "  $(basename "$font"): $(wc -c <"$font") bytes"
 touch -d '2001-02-03 04:05:06.123456789' "$font"
-echo "== Velnari's sample font, before"
-show_names "$font"
-times_of "$font"
-echo
-rename_as_user "$VELNARI" "$font"
-echo "== after"
-show_names "$font"
-times_of "$font"
-echo
+before=$(times_of "$font")
 
-"$MAKE_LSERIES_FONTS" "$DEMO_DIR/lseries"
+step "2. Velnari renames it, as when a user drops the font on it: it greets, names the file, says it is done."
+run_as_user "$VELNARI" "$font"
+
+step "3. The file's times: Velnari puts them back after the edit, so they must be as before."
+compare_times "$before" "$(times_of "$font")"
+
+step "4. The names before and after. Look for: the Japanese names became full-width; the English ones stay Latin on purpose."
+names_side_by_side "$DEMO_DIR/velnari-before.txt" "$font"
+echo "  FreeType (through fontconfig's fc-query) now reads the families as:"
+fc-query --format='    %{family}\n' "$font" 2>/dev/null || echo "    (fc-query is not installed: Debian's fontconfig)"
+
+"$MAKE_LSERIES_FONTS" "$DEMO_DIR/lseries" >/dev/null
 font="$DEMO_DIR/lseries/KanovelSL86-Bold.ttf"
+"$FONT_NAMES" "$font" >"$DEMO_DIR/velnaril-before.txt"
 touch -d '1999-12-31 23:59:59.987654321' "$font"
-echo "== VelnariL's sample KanovelSL86 Bold, Japanese names before"
-show_japanese_names "$font"
-times_of "$font"
-echo
-rename_as_user "$VELNARIL" "$font"
-echo "== after"
-show_japanese_names "$font"
-times_of "$font"
-echo
-rename_as_user "$VELNARIL" "$font"
+before=$(times_of "$font")
+step "5. VelnariL: the L-series font \"KanovelSL86 Bold\", whose layout it knows exactly, dated 1999-12-31."
+run_as_user "$VELNARIL" "$font"
+compare_times "$before" "$(times_of "$font")"
+
+step "6. Its names before and after: all seven Japanese copies (four Mac, three Windows) are full-width now."
+names_side_by_side "$DEMO_DIR/velnaril-before.txt" "$font"
+
+step "7. A deliberate second try on the same font: VelnariL must refuse, since the names are already changed."
+cp "$font" "$DEMO_DIR/renamed-once.ttf"
+before=$(times_of "$font")
+run_as_user "$VELNARIL" "$font"
+compare_times "$before" "$(times_of "$font")"
+cmp -s "$font" "$DEMO_DIR/renamed-once.ttf" && echo "  => refused, and not a byte of the file changed."

@@ -1,7 +1,7 @@
-// Lists the name records of a TrueType font, one a line:
-//   platform encoding language nameID: text
+// Lists the names a TrueType font stores, one a line, in plain words:
+//   Windows Japanese full name<TAB>text
 // Windows texts are read as UTF-16BE, Macintosh Japanese ones as CP932, and
-// both shown in UTF-8. For the demo where no font tool is installed.
+// both shown in UTF-8. The demo uses it to show the names before and after.
 #include <iconv.h>
 
 #include <cstdint>
@@ -34,6 +34,46 @@ std::string toUtf8(const char* from, std::string text) {
     iconv_close(cd);
     out.resize(out.size() - outLeft);
     return out;
+}
+
+// Where a name is kept: which system reads it, in which language.
+const char* placeOf(std::uint32_t platform, std::uint32_t language) {
+    if (platform == 1) {
+        return language == 11 ? "Mac Japanese (CP932)" : "Mac";
+    }
+    if (platform == 3) {
+        return language == 0x0411   ? "Windows Japanese"
+               : language == 0x0409 ? "Windows English"
+                                    : "Windows";
+    }
+    return "other";
+}
+
+const char* kindOf(std::uint32_t nameId) {
+    switch (nameId) {
+        case 0:
+            return "notice";
+        case 1:
+            return "family name";
+        case 2:
+            return "style";
+        case 3:
+            return "unique name";
+        case 4:
+            return "full name";
+        case 5:
+            return "version";
+        case 6:
+            return "PostScript name";
+        case 9:
+            return "designer";
+        case 16:
+            return "typographic family";
+        case 17:
+            return "typographic style";
+        default:
+            return "other name";
+    }
 }
 
 }  // namespace
@@ -75,8 +115,8 @@ int main(int argc, char** argv) {
         }
         std::string text(reinterpret_cast<const char*>(font.data()) + at, length);
         text = toUtf8(platform == 1 ? "CP932" : "UTF-16BE", text);
-        std::printf("%u %u %u %u: %s\n", platform, get16(font, record + 2), get16(font, record + 4),
-                    get16(font, record + 6), text.c_str());
+        std::printf("%s %s\t%s\n", placeOf(platform, get16(font, record + 4)),
+                    kindOf(get16(font, record + 6)), text.c_str());
     }
     return 0;
 }

@@ -41,6 +41,12 @@ std::uint32_t checksum(const Bytes& table) {
     return sum;
 }
 
+// The metrics of the one glyph, .notdef: a box in a 1000-unit em.
+constexpr int ADVANCE = 1000;
+constexpr int NOTDEF_LEFT = 50;
+constexpr int NOTDEF_RIGHT = 450;
+constexpr int NOTDEF_HEIGHT = 700;
+
 [[noreturn]] void fail(const char* what) {
     std::fprintf(stderr, "truetype_writer: %s\n", what);
     std::exit(2);
@@ -57,31 +63,31 @@ Bytes headTable() {
     for (int i = 0; i < 4; ++i) {
         put32(t, 0);  // created, modified
     }
-    put16(t, 0);  // xMin
-    put16(t, 0);  // yMin
-    put16(t, 0);  // xMax
-    put16(t, 0);  // yMax
-    put16(t, 0);  // macStyle
-    put16(t, 8);  // lowestRecPPEM
-    put16(t, 2);  // fontDirectionHint
-    put16(t, 0);  // indexToLocFormat: short
-    put16(t, 0);  // glyphDataFormat
+    put16(t, NOTDEF_LEFT);    // xMin
+    put16(t, 0);              // yMin
+    put16(t, NOTDEF_RIGHT);   // xMax
+    put16(t, NOTDEF_HEIGHT);  // yMax
+    put16(t, 0);              // macStyle
+    put16(t, 8);              // lowestRecPPEM
+    put16(t, 2);              // fontDirectionHint
+    put16(t, 0);              // indexToLocFormat: short
+    put16(t, 0);              // glyphDataFormat
     return t;
 }
 
 Bytes hheaTable() {
     Bytes t;
     put32(t, 0x00010000);
-    put16(t, 880);     // ascender
-    put16(t, 0xFF88);  // descender -120
-    put16(t, 0);       // lineGap
-    put16(t, 1000);    // advanceWidthMax
-    for (int i = 0; i < 3; ++i) {
-        put16(t, 0);  // minLeftSideBearing, minRightSideBearing, xMaxExtent
-    }
-    put16(t, 1);  // caretSlopeRise
-    put16(t, 0);  // caretSlopeRun
-    put16(t, 0);  // caretOffset
+    put16(t, 880);                     // ascender
+    put16(t, 0xFF88);                  // descender -120
+    put16(t, 0);                       // lineGap
+    put16(t, ADVANCE);                 // advanceWidthMax
+    put16(t, NOTDEF_LEFT);             // minLeftSideBearing
+    put16(t, ADVANCE - NOTDEF_RIGHT);  // minRightSideBearing
+    put16(t, NOTDEF_RIGHT);            // xMaxExtent
+    put16(t, 1);                       // caretSlopeRise
+    put16(t, 0);                       // caretSlopeRun
+    put16(t, 0);                       // caretOffset
     for (int i = 0; i < 4; ++i) {
         put16(t, 0);
     }
@@ -94,8 +100,10 @@ Bytes maxpTable() {
     Bytes t;
     put32(t, 0x00010000);
     put16(t, 1);  // numGlyphs
-    for (int i = 0; i < 13; ++i) {
-        put16(t, i == 4 ? 1 : 0);  // maxZones = 1, the rest 0
+    put16(t, 4);  // maxPoints: the .notdef box
+    put16(t, 1);  // maxContours
+    for (int i = 0; i < 11; ++i) {
+        put16(t, i == 2 ? 1 : 0);  // maxZones = 1, the rest 0
     }
     return t;
 }
@@ -141,15 +149,41 @@ Bytes os2Table(std::uint16_t weight) {
 
 Bytes hmtxTable() {
     Bytes t;
-    put16(t, 1000);
+    put16(t, ADVANCE);
+    put16(t, NOTDEF_LEFT);
+    return t;
+}
+
+// The one glyph, .notdef: a box drawn as one contour of four on-curve points
+// with 16-bit coordinate deltas, as strict parsers want a real outline.
+Bytes glyfTable() {
+    Bytes t;
+    put16(t, 1);  // numberOfContours
+    put16(t, NOTDEF_LEFT);
     put16(t, 0);
+    put16(t, NOTDEF_RIGHT);
+    put16(t, NOTDEF_HEIGHT);
+    put16(t, 3);  // endPtsOfContours
+    put16(t, 0);  // instructionLength
+    for (int i = 0; i < 4; ++i) {
+        t.push_back(0x01);  // on curve
+    }
+    for (int dx : {NOTDEF_LEFT, 0, NOTDEF_RIGHT - NOTDEF_LEFT, 0}) {
+        put16(t, static_cast<std::uint32_t>(dx) & 0xFFFF);
+    }
+    for (int dy : {0, NOTDEF_HEIGHT, 0, -NOTDEF_HEIGHT}) {
+        put16(t, static_cast<std::uint32_t>(dy) & 0xFFFF);
+    }
+    while (t.size() % 4 != 0) {
+        t.push_back(0);
+    }
     return t;
 }
 
 Bytes locaTable() {
     Bytes t;
     put16(t, 0);
-    put16(t, 0);  // the one glyph is empty
+    put16(t, static_cast<std::uint32_t>(glyfTable().size() / 2));  // short offsets count words
     return t;
 }
 
@@ -291,16 +325,11 @@ Bytes ascii(std::string_view text) {
 Bytes buildTrueType(const FontSpec& spec) {
     // Tables in tag order, as the directory must list them.
     std::map<std::string, Bytes> tables = {
-        {"OS/2", os2Table(spec.weight)},
-        {"cmap", cmapTable()},
-        {"glyf", Bytes{}},
-        {"head", headTable()},
-        {"hhea", hheaTable()},
-        {"hmtx", hmtxTable()},
-        {"loca", locaTable()},
-        {"maxp", maxpTable()},
-        {"post", postTable()},
-        {"name", Bytes{}},
+        {"OS/2", os2Table(spec.weight)}, {"cmap", cmapTable()},
+        {"glyf", glyfTable()},           {"head", headTable()},
+        {"hhea", hheaTable()},           {"hmtx", hmtxTable()},
+        {"loca", locaTable()},           {"maxp", maxpTable()},
+        {"post", postTable()},           {"name", Bytes{}},
     };
     const std::uint32_t count = static_cast<std::uint32_t>(tables.size());
     const std::uint32_t directorySize = 12 + 16 * count;

@@ -1,4 +1,4 @@
-// A small TrueType writer for our sample fonts: one empty glyph, a cmap, and
+// A small TrueType writer for our sample fonts: one .notdef box, a cmap, and
 // a name table that can be placed, string by string, where a test needs it.
 #pragma once
 
