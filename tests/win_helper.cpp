@@ -6,6 +6,7 @@
 //   win_helper race PATH SECONDS       opens and closes PATH over and over, says "racing"
 //   win_helper readonly PATH           gives PATH the read-only attribute
 //   win_helper move FROM TO            renames FROM to TO; fails while FROM is held unshared
+//   win_helper codepages               prints the ANSI and the console output code page
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -38,7 +39,11 @@ void say(const char* word) {
 }
 
 int run(int argc, wchar_t** argv) {
-    const wchar_t* command = argc >= 3 ? argv[1] : L"";
+    const wchar_t* command = argc >= 2 ? argv[1] : L"";
+    if (std::wcscmp(command, L"codepages") == 0) {
+        std::printf("%u %u\n", GetACP(), GetConsoleOutputCP());
+        return 0;
+    }
     if (argc >= 3 && std::wcscmp(command, L"times") == 0) {
         const HANDLE file = openShared(argv[2], GENERIC_READ);
         FILETIME c, a, w;

@@ -262,7 +262,9 @@ class EditSafety(FontCase):
                 path = self.fresh(name)
                 os.chmod(path, 0o666)
                 before = self.snapshot(path)
-                out, _ = run(program(name), path,
+                # A copy the other user can reach, wherever the build lies.
+                copy = shutil.copy(program(name), os.path.join(self.dir, name))
+                out, _ = run(copy, path,
                              preexec_fn=lambda: (os.setgid(65534), os.setuid(65534)))
                 self.assertEqual(out, banner(title) + cp932(CANNOT_OPEN + PRESS_ENTER))
                 self.assertEqual(self.snapshot(path), before)

@@ -1,13 +1,23 @@
 """The Windows programs under Wine: what only Windows has (file times read
-through the Windows API, share modes, CR LF on standard output)."""
+through the Windows API, share modes, CR LF on standard output, code pages,
+the console, the .exe's resources)."""
 import os
+import pty
+import re
+import select
+import shutil
 import subprocess
+import termios
+import time
 import unittest
 
 from harness import (CANNOT_OPEN, FINISHED, NOT_RECOGNISED, PRESS_ENTER, RUNNER, TIMEOUT, WINDOWS,
                      TIMES, FontCase, banner, cp932, program, run, sample_font, target_line, tool)
 
 PROGRAMS = (("velnari", "Velnari"), ("velnaril", "VelnariL"))
+# Unix locales for Wine's two ANSI code pages: 932 (Japanese) and 1252 (Western).
+LOCALES = ((932, "ja_JP.UTF-8"), (1252, "en_US.UTF-8"))
+ESCAPES = re.compile(rb"\x1b\[[0-9;?]*[A-Za-z]|\x1b\][^\x07]*\x07")
 
 
 def helper(*args, **kwargs):
@@ -20,8 +30,114 @@ def file_times(path):
     return [int(t) for t in helper("times", path).split()]
 
 
+def shown_path(path):
+    """A path as redirected output shows it: CP932, "?" for what CP932 lacks."""
+    return path.encode("cp932", errors="replace")
+
+
 @unittest.skipUnless(WINDOWS, "Windows programs only")
 class WindowsFileEdit(FontCase):
+    def locale_env(self, locale):
+        """Wine takes its code pages from the Unix locale, and reads UTF-8
+        arguments only when that locale exists; a copy of C.UTF-8 under the
+        locale's name is enough, and needs no locale package."""
+        folder = os.path.join(self.dir, "locales")
+        if not os.path.isdir(os.path.join(folder, locale)):
+            shutil.copytree("/usr/lib/locale/C.utf8", os.path.join(folder, locale))
+        return dict(os.environ, LOCPATH=folder, LANG=locale, LC_ALL=locale)
+
+    def test_any_path_opens_the_right_file_under_either_code_page(self):
+        plain = sample_font(self.dir)
+        with open(plain, "rb") as f:
+            original = f.read()
+        run(program("velnari"), plain, "/b")
+        with open(plain, "rb") as f:
+            renamed = f.read()
+        long_folder = os.path.join(*(["d" * 60] * 5))
+        rows = [os.path.join("日本語のフォルダ", "見本フォント.ttf"), "한국어 글꼴.ttf", "emoji 😀.ttf",
+                "Café.ttf", os.path.join(long_folder, "long.ttf"),
+                os.path.join("my fonts", "a font.ttf")]
+        head, tail = cp932("対象フォントファイル: %s\n").split(b"%s")
+        for code_page, locale in LOCALES:
+            env = self.locale_env(locale)
+            self.assertEqual(helper("codepages", env=env).split()[0], str(code_page).encode())
+            root = os.path.join(self.dir, f"cp{code_page}")
+            for row in rows + ["Cafe.ttf"]:  # Cafe.ttf: what a best-fit Café would open
+                os.makedirs(os.path.dirname(os.path.join(root, row)), exist_ok=True)
+                self.write(os.path.join(root, row), original)
+            self.assertGreater(len(os.path.join(root, rows[4])), 300)
+            for row in rows:
+                with self.subTest(code_page=code_page, path=row):
+                    path = os.path.join(root, row)
+                    others = {p: self.snapshot(p) for p in self.files(root) if p != path}
+                    before = self.snapshot(path)
+                    out, _ = run(program("velnari"), path, env=env)
+                    # Windows may show a character outside the BMP as one "?" per UTF-16 unit.
+                    self.assertIn(out, [banner("Velnari") + head + shown + tail +
+                                        cp932(FINISHED + PRESS_ENTER)
+                                        for shown in (shown_path(path),
+                                                      shown_path(path).replace(b"?", b"??"))])
+                    self.assertEqual(self.snapshot(path), (renamed,) + before[1:])
+                    self.assertEqual({p: self.snapshot(p) for p in others}, others)
+
+    def files(self, root):
+        return [os.path.join(d, f) for d, _, names in os.walk(root) for f in names]
+
+    def test_console_shows_japanese_and_enter_ends_the_wait(self):
+        for code_page, locale in LOCALES:
+            with self.subTest(code_page=code_page):
+                folder = os.path.join(self.dir, f"日本語 {code_page}")
+                os.mkdir(folder)
+                path = os.path.join(folder, "見本.ttf")
+                os.replace(sample_font(self.dir), path)
+                primary, secondary = pty.openpty()
+                proc = subprocess.Popen(RUNNER + [program("velnari"), path], stdin=secondary,
+                                        stdout=secondary, stderr=secondary,
+                                        env=self.locale_env(locale))
+                os.close(secondary)
+                screen, pressed, deadline = b"", False, time.monotonic() + TIMEOUT
+                while proc.poll() is None and time.monotonic() < deadline:
+                    if select.select([primary], [], [], 0.2)[0]:
+                        try:
+                            screen += os.read(primary, 4096)
+                        except OSError:
+                            break
+                    if not pressed and "押してください".encode() in ESCAPES.sub(b"", screen):
+                        time.sleep(0.5)  # Wine's console is reading by now
+                        attributes = termios.tcgetattr(primary)
+                        attributes[0] &= ~termios.ICRNL  # Enter is a carriage return
+                        termios.tcsetattr(primary, termios.TCSANOW, attributes)
+                        os.write(primary, b"\r")
+                        pressed = True
+                status = proc.wait(timeout=TIMEOUT)
+                os.close(primary)
+                text = ESCAPES.sub(b"", screen).decode("utf-8", errors="replace")
+                for line in ("Velnari - Kanovel フォント名変更ツール",
+                             "フォントファイルの中のフォント名を全角の名前に書き換えます。",
+                             path, "処理を終了しました。", "[Enter]キーを押してください。"):
+                    self.assertIn(line, text)
+                self.assertEqual(status, 0)  # Enter ended the wait; the font was renamed
+
+    def test_exe_files_carry_a_manifest_and_version_information(self):
+        for name, title in PROGRAMS:
+            with self.subTest(program=name):
+                exe = program(name)
+                dump = subprocess.run([os.environ["OBJDUMP"], "-p", exe], stdout=subprocess.PIPE,
+                                      check=True, timeout=TIMEOUT).stdout.decode()
+                dlls = {d.lower() for d in re.findall(r"DLL Name: (\S+)", dump)}
+                self.assertLessEqual(dlls, {"kernel32.dll", "msvcrt.dll", "shell32.dll"})
+                types = re.search(r"Type Table:.*?Resources start", dump, re.S).group(0)
+                self.assertIn("Entry: ID: 0x000010", types)  # RT_VERSION
+                self.assertIn("Entry: ID: 0x000018", types)  # RT_MANIFEST
+                with open(exe, "rb") as f:
+                    data = f.read()
+                self.assertIn(b'<requestedExecutionLevel level="asInvoker"', data)
+                self.assertRegex(data, rb"<longPathAware[^>]*>true</longPathAware>")
+                self.assertIn(b"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", data)  # Windows 10/11
+                self.assertIn(f"{title}: Kanovel".encode("utf-16-le"), data)  # Japanese description
+                self.assertIn("フォント名変更ツール".encode("utf-16-le"), data)
+                self.assertIn("1.0.0".encode("utf-16-le"), data)
+
     def test_all_three_times_are_kept_to_100_ns(self):
         tool("make_lseries_fonts", self.dir)
         fonts = {"velnari": sample_font(self.dir),
