@@ -4,6 +4,7 @@ script would, and say what it must have printed, in bytes.
 The expected texts are typed from the specification in Unicode and turned
 into CP932 and UTF-16BE by iconv, so they do not come from the code under test.
 """
+import contextlib
 import os
 import shlex
 import subprocess
@@ -84,6 +85,23 @@ def waits_for_enter(prog, *args, env=None, **popen):
         waited = True
     out, _ = proc.communicate(input=b"\n", timeout=TIMEOUT)
     return waited, out
+
+
+@contextlib.contextmanager
+def at_prompt(prog, *args):
+    """Runs the program until it asks for Enter and yields (its process, what
+    it printed); then presses Enter."""
+    proc = subprocess.Popen(RUNNER + [prog, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    seen = b""
+    try:
+        while not seen.endswith(cp932(PRESS_ENTER)):
+            chunk = proc.stdout.read1(4096)
+            if not chunk:
+                break
+            seen += chunk
+        yield proc, seen
+    finally:
+        proc.communicate(b"\n", timeout=TIMEOUT)
 
 
 class FontCase(unittest.TestCase):

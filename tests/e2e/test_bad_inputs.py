@@ -12,8 +12,8 @@ import threading
 import time
 import unittest
 
-from harness import (CANNOT_OPEN, CANNOT_WRITE, FINISHED, NOT_RECOGNISED, PRESS_ENTER, RUNNER,
-                     TIMES, TIMES_NOT_KEPT, FontCase, banner, clock, cp932, fault_env, program,
+from harness import (CANNOT_OPEN, CANNOT_WRITE, FINISHED, NOT_RECOGNISED, PRESS_ENTER, TIMES,
+                     TIMES_NOT_KEPT, FontCase, at_prompt, banner, clock, cp932, fault_env, program,
                      run, sample_font, target_line, tool, waits_for_enter)
 
 PROGRAMS = (("velnari", "Velnari"), ("velnaril", "VelnariL"))
@@ -290,17 +290,10 @@ class EditSafety(FontCase):
 
     def test_file_is_closed_before_the_wait(self):
         path = self.fonts["velnari"]  # not an L-series font
-        proc = subprocess.Popen(RUNNER + [program("velnaril"), path], stdin=subprocess.PIPE,
-                                stdout=subprocess.PIPE)
-        try:
-            seen = b""
-            while not seen.endswith(cp932(PRESS_ENTER)):
-                seen += proc.stdout.read1(4096)
+        with at_prompt(program("velnaril"), path) as (proc, seen):
             held = [os.readlink(f"/proc/{proc.pid}/fd/{fd}")
                     for fd in os.listdir(f"/proc/{proc.pid}/fd")]
             self.assertNotIn(os.path.realpath(path), held)
-        finally:
-            proc.communicate(b"\n", timeout=30)
         self.assertTrue(seen.endswith(cp932(NOT_RECOGNISED + PRESS_ENTER)))
 
 

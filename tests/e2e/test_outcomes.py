@@ -6,9 +6,8 @@ import shutil
 import subprocess
 import unittest
 
-from harness import (CANNOT_OPEN, CANNOT_WRITE, FINISHED, NO_FILE, NOT_RECOGNISED, PRESS_ENTER,
-                     RUNNER, TIMEOUT, TIMES, TIMES_NOT_KEPT, WINDOWS, FontCase, banner, cp932,
-                     program, target_line, tool)
+from harness import (CANNOT_OPEN, FINISHED, NOT_RECOGNISED, PRESS_ENTER, RUNNER, TIMEOUT, TIMES,
+                     WINDOWS, FontCase, banner, cp932, program, target_line, tool)
 
 PROGRAMS = (("velnari", "Velnari"), ("velnaril", "VelnariL"))
 

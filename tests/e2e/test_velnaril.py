@@ -4,9 +4,9 @@ import subprocess
 import unittest
 import xml.etree.ElementTree as ElementTree
 
-from harness import (CANNOT_OPEN, CANNOT_WRITE, FINISHED, NOT_RECOGNISED, PRESS_ENTER, TIMEOUT,
-                     TIMES, FontCase, banner, cp932, iconv, program, run, sample_font,
-                     target_line, tool, utf16be, waits_for_enter, fault_env)
+from harness import (CANNOT_OPEN, FINISHED, NOT_RECOGNISED, PRESS_ENTER, TIMEOUT, TIMES, FontCase,
+                     banner, cp932, iconv, program, run, sample_font, target_line, tool, utf16be,
+                     waits_for_enter)
 
 # From the specification's table of the eight sets: old name, new name, last record.
 L_SERIES = [

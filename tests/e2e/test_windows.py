@@ -11,8 +11,9 @@ import termios
 import time
 import unittest
 
-from harness import (CANNOT_OPEN, FINISHED, NOT_RECOGNISED, PRESS_ENTER, RUNNER, TIMEOUT, WINDOWS,
-                     TIMES, FontCase, banner, cp932, program, run, sample_font, target_line, tool)
+from harness import (CANNOT_OPEN, FINISHED, NOT_RECOGNISED, PRESS_ENTER, RUNNER, TIMEOUT, TIMES,
+                     WINDOWS, FontCase, at_prompt, banner, cp932, program, run, sample_font,
+                     target_line, tool)
 
 PROGRAMS = (("velnari", "Velnari"), ("velnaril", "VelnariL"))
 # Unix locales for Wine's two ANSI code pages: 932 (Japanese) and 1252 (Western).
@@ -220,17 +221,10 @@ class WindowsFileEdit(FontCase):
 
     def test_unrecognised_file_can_be_moved_while_the_program_waits(self):
         path = sample_font(self.dir)
-        proc = subprocess.Popen(RUNNER + [program("velnaril"), path], stdin=subprocess.PIPE,
-                                stdout=subprocess.PIPE)
-        try:
-            seen = b""
-            while not seen.endswith(cp932(PRESS_ENTER)):
-                seen += proc.stdout.read1(4096)
+        with at_prompt(program("velnaril"), path) as (_, seen):
             moved = subprocess.run(RUNNER + [program("win_helper"), "move", path, path + ".moved"],
                                    timeout=TIMEOUT)
             self.assertEqual(moved.returncode, 0)
-        finally:
-            proc.communicate(b"\n", timeout=TIMEOUT)
         self.assertTrue(seen.endswith(cp932(NOT_RECOGNISED + PRESS_ENTER)))
 
 
