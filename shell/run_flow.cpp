@@ -11,11 +11,12 @@ namespace {
 // Prints catalogue text, with insert (a path, a name) in place of its "%s".
 void printWith(const char* text, const char* insert) {
     const char* slot = std::strstr(text, "%s");
-    if (slot == nullptr || insert == nullptr) {
+    char head[128];
+    if (slot == nullptr || insert == nullptr ||
+        static_cast<std::size_t>(slot - text) >= sizeof head) {
         printText(text);
         return;
     }
-    char head[128];
     const std::size_t headLength = static_cast<std::size_t>(slot - text);
     std::memcpy(head, text, headLength);
     head[headLength] = '\0';
