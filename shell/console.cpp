@@ -4,10 +4,6 @@
 
 #include "console.hpp"
 
-void flushOutput() {
-    std::fflush(stdout);
-}
-
 void readOneCharacter() {
     std::fflush(stdout);
     (void)std::getchar();

@@ -19,8 +19,5 @@ void printText(const char* cp932);
 // redirected, like the messages around it.
 void printPath(const char* path);
 
-// Sends out what was printed.
-void flushOutput();
-
 // Flushes what was printed, then reads one character from standard input.
 void readOneCharacter();

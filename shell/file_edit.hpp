@@ -29,7 +29,7 @@ struct FileTimes {
 
 enum class FinishStatus {
     Done,
-    CannotWrite,   // a write failed: the file holds none of the edit; times left alone
+    CannotWrite,   // a write failed: the edit was undone and the times put back, as far as could be
     TimesNotKept,  // the edit is in the file, but its times could not be put back
 };
 

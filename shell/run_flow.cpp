@@ -136,7 +136,6 @@ void printUsage(const char* title) {
     for (const char* line : USAGE_LINES) {
         printWith(line, title);
     }
-    flushOutput();
 }
 
 }  // namespace
