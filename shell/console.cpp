@@ -4,7 +4,13 @@
 
 #include "console.hpp"
 
-void readOneCharacter() {
+void readEnter() {
     std::fflush(stdout);
-    (void)std::getchar();
+    char byte = 0;
+    if (!inputIsInteractive()) {
+        (void)readInputByte(byte);
+        return;
+    }
+    while (readInputByte(byte) && byte != '\n') {
+    }
 }

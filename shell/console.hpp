@@ -19,5 +19,13 @@ void printText(const char* cp932);
 // redirected, like the messages around it.
 void printPath(const char* path);
 
-// Flushes what was printed, then reads one character from standard input.
-void readOneCharacter();
+// Whether standard input is a terminal or console, where a person types.
+bool inputIsInteractive();
+
+// Reads one byte of standard input, unbuffered; false at its end or on an error.
+bool readInputByte(char& byte);
+
+// Flushes what was printed, then takes what Enter needs and no more: the one
+// line typed at a terminal or console, or exactly one byte from a pipe or a
+// file, so that the rest of a script's input stays the script's.
+void readEnter();

@@ -5,6 +5,7 @@
 #include <langinfo.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -46,6 +47,18 @@ void consoleInit() {
     toTerminal = iconv_open(charset, "CP932");
     // iconv_open's failure value is (iconv_t)-1.
     converting = toTerminal != reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
+}
+
+bool inputIsInteractive() {
+    return isatty(STDIN_FILENO) != 0;
+}
+
+bool readInputByte(char& byte) {
+    ssize_t got = 0;
+    do {
+        got = read(STDIN_FILENO, &byte, 1);
+    } while (got < 0 && errno == EINTR);
+    return got == 1;
 }
 
 char** commandLine(int&, char** argv) {

@@ -11,6 +11,9 @@
 // Redirected to a file or a pipe, standard output stays a text-mode stream
 // (CR LF line ends) carrying CP932 bytes: the messages unchanged, and the
 // path converted to CP932 without best-fit guesses, "?" for what CP932 lacks.
+// Only where the console's output code page is 65001 (after chcp 65001) does
+// redirected output carry UTF-8 instead, without a BOM, which is what the
+// tools of such a user read.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -24,6 +27,7 @@ namespace {
 constexpr int LONGEST_TEXT = 32768;
 
 HANDLE wideConsole = nullptr;  // set when standard output is a console
+bool utf8Output = false;       // redirected under code page 65001
 
 void writeWide(const wchar_t* text, int length) {
     std::fflush(stdout);  // keep the order with what went through the stream
@@ -38,7 +42,19 @@ void consoleInit() {
     DWORD mode = 0;
     if (output != INVALID_HANDLE_VALUE && output != nullptr && GetConsoleMode(output, &mode) != 0) {
         wideConsole = output;
+        return;
     }
+    utf8Output = GetConsoleOutputCP() == CP_UTF8;
+}
+
+bool inputIsInteractive() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+bool readInputByte(char& byte) {
+    DWORD got = 0;
+    return ReadFile(GetStdHandle(STD_INPUT_HANDLE), &byte, 1, &got, nullptr) != 0 && got == 1;
 }
 
 char** commandLine(int& argc, char** argv) {
@@ -70,11 +86,17 @@ char** commandLine(int& argc, char** argv) {
 }
 
 void printText(const char* cp932) {
-    if (wideConsole != nullptr) {
+    if (wideConsole != nullptr || utf8Output) {
         wchar_t wide[LONGEST_TEXT];
         const int length = MultiByteToWideChar(932, 0, cp932, -1, wide, LONGEST_TEXT);
-        if (length > 0) {
+        if (length > 0 && wideConsole != nullptr) {
             writeWide(wide, length - 1);
+            return;
+        }
+        char utf8[3 * LONGEST_TEXT];
+        if (length > 0 &&
+            WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr) > 0) {
+            std::fputs(utf8, stdout);
             return;
         }
     }
@@ -90,6 +112,10 @@ void printPath(const char* path) {
     }
     if (wideConsole != nullptr) {
         writeWide(wide, length - 1);
+        return;
+    }
+    if (utf8Output) {
+        std::fputs(path, stdout);
         return;
     }
     char cp932[3 * LONGEST_TEXT];

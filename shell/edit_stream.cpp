@@ -4,7 +4,7 @@
 
 namespace {
 
-bool holdsRange(const EditStream& stream, std::uint32_t offset, std::size_t count) {
+bool windowHolds(const EditStream& stream, std::uint32_t offset, std::size_t count) {
     if (!stream.filled || offset < stream.cacheStart) {
         return false;
     }
@@ -17,71 +17,42 @@ bool holdsRange(const EditStream& stream, std::uint32_t offset, std::size_t coun
     return stream.cacheLength < EDIT_CACHE_SIZE && from + count <= EDIT_CACHE_SIZE;
 }
 
-// The next run of cache positions in [from, end) whose bytes differ from what
-// was read; begin == end when there is none.
-struct Run {
-    std::size_t begin;
-    std::size_t end;
-};
-
-Run nextChangedRun(const EditStream& stream, std::size_t from, std::size_t end) {
-    while (from < end && stream.cache[from] == stream.original[from]) {
-        ++from;
-    }
-    std::size_t to = from;
-    while (to < end && stream.cache[to] != stream.original[to]) {
-        ++to;
-    }
-    return Run{from, to};
-}
-
-bool writeCacheBytes(EditStream& stream, const std::uint8_t* bytes, Run run) {
-    return writeFileAt(stream.file, static_cast<std::uint32_t>(stream.cacheStart + run.begin),
-                       bytes + run.begin, run.end - run.begin);
-}
-
-// Puts the read bytes back over every changed run before `upTo`, the end of
-// the run whose write failed (it may have reached the file in part). A failed
-// put-back leaves nothing better to try.
-void undoChangedRuns(EditStream& stream, std::size_t upTo) {
-    for (Run run = nextChangedRun(stream, stream.dirtyBegin, upTo); run.begin < run.end;
-         run = nextChangedRun(stream, run.end, upTo)) {
-        writeCacheBytes(stream, stream.original, run);
-    }
-}
-
-// Writes the changed runs in file order. On a failure the runs already
-// written are undone and the cache drops the changes, so that it keeps
-// telling the truth about the file.
-void writeBackDirty(EditStream& stream) {
-    const std::size_t begin = stream.dirtyBegin;
-    const std::size_t end = stream.dirtyEnd;
-    if (begin == end) {
-        return;
-    }
-    bool changed = false;
-    for (Run run = nextChangedRun(stream, begin, end); run.begin < run.end;
-         run = nextChangedRun(stream, run.end, end)) {
-        if (!writeCacheBytes(stream, stream.cache, run)) {
-            undoChangedRuns(stream, run.end);
-            std::memcpy(stream.cache + begin, stream.original + begin, end - begin);
-            stream.failed = true;
-            stream.dirtyBegin = stream.dirtyEnd = 0;
-            return;
-        }
-        changed = true;
-    }
-    std::memcpy(stream.original + begin, stream.cache + begin, end - begin);
-    stream.written = stream.written || changed;
-    stream.dirtyBegin = stream.dirtyEnd = 0;
-}
-
-void fillCache(EditStream& stream, std::uint32_t offset) {
-    writeBackDirty(stream);
+void fillWindow(EditStream& stream, std::uint32_t offset) {
     stream.cacheStart = offset;
     stream.filled = true;
     stream.cacheLength = readFileAt(stream.file, offset, stream.cache, EDIT_CACHE_SIZE);
     std::memcpy(stream.original, stream.cache, stream.cacheLength);
+}
+
+bool writeChange(EditStream& stream, const std::uint8_t* bytes, EditChange change) {
+    return writeFileAt(stream.file, stream.cacheStart + change.begin, bytes + change.begin,
+                       change.end - change.begin);
+}
+
+// Puts the read bytes back over changes[0..upTo], the last of which may have
+// reached the file in part. True if every put-back was written.
+bool undoChanges(EditStream& stream, std::size_t upTo) {
+    bool undone = true;
+    for (std::size_t i = 0; i <= upTo; ++i) {
+        undone = writeChange(stream, stream.original, stream.changes[i]) && undone;
+    }
+    return undone;
+}
+
+// Whether the file still reaches as far as the window read: another process
+// may have cut it short meanwhile, and a write would then lengthen it.
+bool stillHoldsWindow(EditStream& stream) {
+    return fileSize(stream.file) >= std::uint64_t{stream.cacheStart} + stream.cacheLength;
+}
+
+void dropChanges(EditStream& stream) {
+    for (std::size_t i = 0; i < stream.changeCount; ++i) {
+        const EditChange change = stream.changes[i];
+        std::memcpy(stream.cache + change.begin, stream.original + change.begin,
+                    change.end - change.begin);
+    }
+    stream.changeCount = 0;
+    stream.refused = false;
 }
 
 }  // namespace
@@ -91,9 +62,9 @@ void attachEditStream(EditStream& stream, EditFile file) {
     stream.cacheStart = 0;
     stream.cacheLength = 0;
     stream.filled = false;
-    stream.dirtyBegin = stream.dirtyEnd = 0;
-    stream.failed = false;
+    stream.refused = false;
     stream.written = false;
+    stream.changeCount = 0;
 }
 
 std::size_t readAt(EditStream& stream, std::uint32_t offset, std::uint8_t* bytes,
@@ -101,8 +72,11 @@ std::size_t readAt(EditStream& stream, std::uint32_t offset, std::uint8_t* bytes
     if (count > EDIT_CACHE_SIZE) {
         return 0;
     }
-    if (!holdsRange(stream, offset, count)) {
-        fillCache(stream, offset);
+    if (!windowHolds(stream, offset, count)) {
+        if (hasPendingChanges(stream)) {
+            return 0;
+        }
+        fillWindow(stream, offset);
     }
     const std::size_t from = offset - stream.cacheStart;
     if (from >= stream.cacheLength) {
@@ -116,39 +90,62 @@ std::size_t readAt(EditStream& stream, std::uint32_t offset, std::uint8_t* bytes
 
 void writeAt(EditStream& stream, std::uint32_t offset, const std::uint8_t* bytes,
              std::size_t count) {
-    const auto inCache = [&] {
-        return stream.filled && offset >= stream.cacheStart &&
-               offset - stream.cacheStart + count <= stream.cacheLength;
-    };
-    if (!inCache() && count <= EDIT_CACHE_SIZE) {
-        fillCache(stream, offset);
+    if (!stream.filled && !hasPendingChanges(stream)) {
+        fillWindow(stream, offset);
     }
-    if (inCache()) {
-        const std::size_t from = offset - stream.cacheStart;
-        std::memcpy(stream.cache + from, bytes, count);
-        if (stream.dirtyBegin == stream.dirtyEnd) {
-            stream.dirtyBegin = from;
-            stream.dirtyEnd = from + count;
-        } else {
-            stream.dirtyBegin = from < stream.dirtyBegin ? from : stream.dirtyBegin;
-            stream.dirtyEnd = from + count > stream.dirtyEnd ? from + count : stream.dirtyEnd;
-        }
+    const bool fits =
+        offset >= stream.cacheStart && offset - stream.cacheStart + count <= stream.cacheLength;
+    if (!fits) {
+        stream.refused = true;
         return;
     }
-    // Bytes past the end of the file (the engines never write there: they
-    // only overwrite what they read): keep the order of writes, write them as
-    // they are, then drop the cache so that no stale copy is served.
-    writeBackDirty(stream);
-    if (!writeFileAt(stream.file, offset, bytes, count)) {
-        stream.failed = true;
-    } else {
-        stream.written = true;
+    const std::size_t from = offset - stream.cacheStart;
+    std::size_t first = 0;
+    while (first < count && bytes[first] == stream.cache[from + first]) {
+        ++first;
     }
-    stream.filled = false;
-    stream.cacheLength = 0;
+    if (first == count) {
+        return;  // changes nothing
+    }
+    std::size_t last = count;
+    while (bytes[last - 1] == stream.cache[from + last - 1]) {
+        --last;
+    }
+    if (stream.changeCount == EDIT_MAX_CHANGES) {
+        stream.refused = true;
+        return;
+    }
+    std::memcpy(stream.cache + from + first, bytes + first, last - first);
+    stream.changes[stream.changeCount++] = {static_cast<std::uint16_t>(from + first),
+                                            static_cast<std::uint16_t>(from + last)};
 }
 
-bool flushEditStream(EditStream& stream) {
-    writeBackDirty(stream);
-    return !stream.failed;
+bool hasPendingChanges(const EditStream& stream) {
+    return stream.changeCount > 0 || stream.refused;
+}
+
+FlushResult flushEditStream(EditStream& stream) {
+    if (!hasPendingChanges(stream)) {
+        return FlushResult::Written;
+    }
+    if (stream.refused || !stillHoldsWindow(stream)) {
+        dropChanges(stream);
+        return FlushResult::NotWritten;
+    }
+    for (std::size_t i = 0; i < stream.changeCount; ++i) {
+        if (!writeChange(stream, stream.cache, stream.changes[i])) {
+            const bool undone = undoChanges(stream, i);
+            dropChanges(stream);
+            stream.written = stream.written || !undone;
+            return undone ? FlushResult::Undone : FlushResult::PartlyWritten;
+        }
+    }
+    for (std::size_t i = 0; i < stream.changeCount; ++i) {
+        const EditChange change = stream.changes[i];
+        std::memcpy(stream.original + change.begin, stream.cache + change.begin,
+                    change.end - change.begin);
+    }
+    stream.changeCount = 0;
+    stream.written = true;
+    return FlushResult::Written;
 }

@@ -2,64 +2,80 @@
 //
 // Engines address the file only by absolute offsets. Behind that, the stream
 // keeps one window of the file in memory, with a copy of the bytes as they
-// were read: reads are served from the window, writes land in it, and a flush
-// writes to the file only the runs of bytes that now differ from what was
-// read. An unchanged byte is never written, so another writer's bytes in
-// between survive, and a run of either engine costs one read and a few writes.
+// were read: reads are served from the window and writes land in it. Each
+// write call becomes one pending change, the bytes from the first to the last
+// byte that the call changes; a flush sends each change to the file in one
+// write, in the order of the calls. A process killed between two writes thus
+// leaves each engine write (a name, a copy of a name, a byte) wholly old or
+// wholly new, and a byte no call changed is never written, so another
+// writer's bytes in between survive.
 //
-// The edit is all or nothing: if a write fails, the bytes already written are
-// put back as they were read, so the file never holds half the new names.
+// The edit is all or nothing where the file lets it be: if a write fails, the
+// changes already written are put back as they were read.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-// The file under the stream, opened once for the whole run (file_edit_*.cpp):
-// a descriptor on POSIX, a HANDLE on Windows.
-struct EditFile {
-#ifdef _WIN32
-    void* handle;
-#else
-    int descriptor;
-#endif
-};
-
-// Platform I/O at absolute offsets: reads up to count bytes (returns how many
-// the file holds there); writes all count bytes (false if it could not).
-std::size_t readFileAt(EditFile& file, std::uint32_t offset, std::uint8_t* bytes,
-                       std::size_t count);
-bool writeFileAt(EditFile& file, std::uint32_t offset, const std::uint8_t* bytes,
-                 std::size_t count);
+#include "platform_file.hpp"
 
 // Large enough for the whole region either engine touches (Velnari: the first
-// 4,143 bytes; VelnariL: 0x04D817 to 0x050B88), so one fill serves a run.
+// 4,143 bytes; VelnariL: 0x04D817 to 0x050B88), so one fill serves a run. The
+// engines state this in static_asserts: a write outside the window fails.
 inline constexpr std::size_t EDIT_CACHE_SIZE = 16384;
+
+static_assert(EDIT_CACHE_SIZE <= 0xFFFF, "cache positions are kept in 16 bits");
+
+// More changing write calls than either engine makes in one run (Velnari 4,
+// VelnariL 15).
+inline constexpr std::size_t EDIT_MAX_CHANGES = 32;
+
+// Cache positions [begin, end) of one write call's changed bytes.
+struct EditChange {
+    std::uint16_t begin;
+    std::uint16_t end;
+};
 
 struct EditStream {
     EditFile file;
     std::uint32_t cacheStart;  // file offset of cache[0]
     std::size_t cacheLength;   // file bytes held in cache; less than the size only at end of file
     bool filled;               // cache holds what the file had at cacheStart
-    std::size_t dirtyBegin;    // cache positions written since the last flush
-    std::size_t dirtyEnd;      // (dirtyBegin == dirtyEnd: none)
-    bool failed;               // a write to the file failed (and was undone)
+    bool refused;              // a write could not be taken: the flush writes nothing
     bool written;              // at least one byte of the file was changed
+    std::size_t changeCount;   // pending changes, in the order of the calls
+    EditChange changes[EDIT_MAX_CHANGES];
     std::uint8_t cache[EDIT_CACHE_SIZE];
     std::uint8_t original[EDIT_CACHE_SIZE];  // the same bytes as read from the file
+};
+
+// What a flush did to the file.
+enum class FlushResult {
+    Written,        // every pending change is in the file (or there was none)
+    NotWritten,     // nothing was sent: the file is as it was, times included
+    Undone,         // a write failed and what reached the file was put back as it was read
+    PartlyWritten,  // a write failed and the put-back failed too: some changes are in the file
 };
 
 // Starts an edit stream on a file just opened for editing.
 void attachEditStream(EditStream& stream, EditFile file);
 
 // Reads up to count bytes at offset; returns how many the file holds there.
+// The window is filled at the first read or write and moves only while no
+// change is pending; a read elsewhere while one is pending returns 0.
 std::size_t readAt(EditStream& stream, std::uint32_t offset, std::uint8_t* bytes,
                    std::size_t count);
 
-// Writes count bytes at offset. Failures are remembered, not reported here:
-// the run asks once, when the stream is flushed.
+// Writes count bytes at offset into the window. A write that does not fit
+// the window (or one change too many) refuses the whole edit: the next flush
+// writes nothing and says NotWritten.
 void writeAt(EditStream& stream, std::uint32_t offset, const std::uint8_t* bytes,
              std::size_t count);
 
-// Sends every pending change to the file. Returns false if this or any
-// earlier write failed; the file then holds none of the failed flush's changes.
-bool flushEditStream(EditStream& stream);
+// Whether a flush would write anything.
+bool hasPendingChanges(const EditStream& stream);
+
+// Sends every pending change to the file. Writes nothing, and says
+// NotWritten, when the file is now shorter than what was read, since a write
+// would lengthen it with bytes nobody wrote.
+FlushResult flushEditStream(EditStream& stream);

@@ -30,14 +30,12 @@ struct MemoryFile {
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));
-        EditFile file{};
         FileTimes times{};
-        if (captureTimes(path.c_str(), file, times)) {
-            openForEdit(file, stream);
-        }
+        openForEdit(path.c_str(), stream, times);
     }
     ~MemoryFile() {
-        closeEditStream(stream);
+        flushEditStream(stream);
+        closeFile(stream.file);
         std::filesystem::remove(path);
     }
     MemoryFile(const MemoryFile&) = delete;

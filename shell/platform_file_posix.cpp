@@ -1,4 +1,4 @@
-// The file edit on Linux and other POSIX systems.
+// The file primitives on Linux and other POSIX systems.
 //
 // Windows opens the file with share mode 0, which fails while any other
 // process has it open and keeps everyone else out until it is closed. POSIX
@@ -25,7 +25,7 @@
 #include <cerrno>
 #include <csignal>
 
-#include "file_edit.hpp"
+#include "platform_file.hpp"
 
 namespace {
 
@@ -41,7 +41,8 @@ void ignoreSignalsThatStopAnEdit() {
     sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
-// Keeps every other process away from the file until fd is closed.
+// Keeps every other process away from the file until fd is closed; false,
+// with errno set, when another process has it open or locked.
 bool holdExclusively(int fd) {
     if (fcntl(fd, F_SETLEASE, F_WRLCK) == 0) {
         return true;
@@ -52,9 +53,46 @@ bool holdExclusively(int fd) {
     return flock(fd, LOCK_EX | LOCK_NB) == 0;
 }
 
+bool hasNoWriteBit(mode_t mode) {
+    return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+OpenResult failed(OpenError error, int code = 0) {
+    return OpenResult{error, static_cast<unsigned long>(code)};
+}
+
+// Names the cause of a failed open from its errno, looking at the path where
+// the errno alone cannot tell.
+OpenResult causeOf(int error, const char* path) {
+    struct stat info = {};
+    const bool known = stat(path, &info) == 0;
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return failed(OpenError::NotFound);
+        case EISDIR:
+        case ENXIO:
+        case ENODEV:
+            return failed(OpenError::NotRegularFile);
+        case EROFS:
+            return failed(OpenError::ReadOnly);
+        case EAGAIN:  // under another process's lease
+        case ETXTBSY:
+            return failed(OpenError::InUse);
+        case EACCES:
+            return failed(known && hasNoWriteBit(info.st_mode) ? OpenError::ReadOnly
+                                                               : OpenError::AccessDenied);
+        case EPERM:  // O_NOATIME is refused to anyone but the owner
+            return failed(known && info.st_uid != geteuid() ? OpenError::TimesNotOurs
+                                                            : OpenError::AccessDenied);
+        default:
+            return failed(OpenError::Other, error);
+    }
+}
+
 }  // namespace
 
-bool captureTimes(const char* path, EditFile& file, FileTimes& times) {
+OpenResult openExclusive(const char* path, EditFile& file, FileTimes& times) {
     static bool signalsIgnored = false;
     if (!signalsIgnored) {
         ignoreSignalsThatStopAnEdit();
@@ -68,37 +106,31 @@ bool captureTimes(const char* path, EditFile& file, FileTimes& times) {
     // O_NONBLOCK: a FIFO, a device or a file under another lease cannot stall the run.
     const int fd = open(path, O_RDWR | O_NOATIME | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        return causeOf(errno, path);
     }
     struct stat info = {};
+    OpenResult result = failed(OpenError::None);
     // A regular file only. One that nobody may write is read-only, as
     // Windows' read-only attribute is, also for root, whom the permission
     // bits do not stop.
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || !holdExclusively(fd)) {
+    if (fstat(fd, &info) != 0) {
+        result = failed(OpenError::Other, errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        result = failed(OpenError::NotRegularFile);
+    } else if (hasNoWriteBit(info.st_mode)) {
+        result = failed(OpenError::ReadOnly);
+    } else if (!holdExclusively(fd)) {
+        result = failed(OpenError::InUse);
+    }
+    if (result.error != OpenError::None) {
         close(fd);
-        return false;
+        return result;
     }
     file.descriptor = fd;
     times.creation = {};
     times.lastAccess = info.st_atim;
     times.lastWrite = info.st_mtim;
-    return true;
-}
-
-// captureTimes has checked all there is to check.
-bool openForEdit(EditFile file, EditStream& stream) {
-    attachEditStream(stream, file);
-    return true;
-}
-
-bool closeEditStream(EditStream& stream) {
-    bool written = flushEditStream(stream);
-    if (close(stream.file.descriptor) != 0) {
-        written = false;
-    }
-    stream.file.descriptor = -1;
-    return written;
+    return result;
 }
 
 std::size_t readFileAt(EditFile& file, std::uint32_t offset, std::uint8_t* bytes,
@@ -125,25 +157,27 @@ bool writeFileAt(EditFile& file, std::uint32_t offset, const std::uint8_t* bytes
     return true;
 }
 
-FinishStatus finishEdit(EditStream& stream, const FileTimes& times) {
-    const struct timespec restored[2] = {times.lastAccess, times.lastWrite};
-    if (!flushEditStream(stream)) {
-        // The edit was undone; the times go back as well, so the file is
-        // left as it was found, as far as we can.
-        futimens(stream.file.descriptor, restored);
-        closeEditStream(stream);
-        return FinishStatus::CannotWrite;
-    }
-    // A file that was only read has its times still (O_NOATIME); setting them
-    // again would only move its change time.
-    const bool kept = !stream.written || futimens(stream.file.descriptor, restored) == 0;
-    if (!closeEditStream(stream)) {
-        return FinishStatus::CannotWrite;
-    }
-    return kept ? FinishStatus::Done : FinishStatus::TimesNotKept;
+std::uint64_t fileSize(EditFile& file) {
+    struct stat info = {};
+    return fstat(file.descriptor, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
 }
 
-bool isRegularFile(const char* path) {
+bool setFileTimes(EditFile& file, const FileTimes& times) {
+    const struct timespec restored[2] = {times.lastAccess, times.lastWrite};
+    return futimens(file.descriptor, restored) == 0;
+}
+
+bool syncFile(EditFile& file) {
+    return fsync(file.descriptor) == 0;
+}
+
+bool closeFile(EditFile& file) {
+    const bool closed = close(file.descriptor) == 0;
+    file.descriptor = -1;
+    return closed;
+}
+
+bool pathExists(const char* path) {
     struct stat info = {};
-    return stat(path, &info) == 0 && S_ISREG(info.st_mode);
+    return lstat(path, &info) == 0;
 }

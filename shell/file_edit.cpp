@@ -1,0 +1,46 @@
+#include "file_edit.hpp"
+
+OpenResult openForEdit(const char* path, EditStream& stream, FileTimes& times) {
+    EditFile file{};
+    const OpenResult result = openExclusive(path, file, times);
+    if (result.error == OpenError::None) {
+        attachEditStream(stream, file);
+    }
+    return result;
+}
+
+FinishStatus abandonEdit(EditStream& stream) {
+    closeFile(stream.file);
+    return FinishStatus::Unchanged;
+}
+
+FinishStatus finishEdit(EditStream& stream, const FileTimes& times) {
+    if (!hasPendingChanges(stream)) {
+        return abandonEdit(stream);  // only read: its times are still its own
+    }
+    switch (flushEditStream(stream)) {
+        case FlushResult::Written:
+            break;
+        case FlushResult::NotWritten:
+            closeFile(stream.file);
+            return FinishStatus::LeftAsItWas;
+        case FlushResult::Undone:
+            // The writes moved the times: they go back too, so the file is
+            // left as it was found, as far as we can.
+            setFileTimes(stream.file, times);
+            closeFile(stream.file);
+            return FinishStatus::LeftAsItWas;
+        case FlushResult::PartlyWritten:
+            setFileTimes(stream.file, times);
+            closeFile(stream.file);
+            return FinishStatus::PartlyRenamed;
+    }
+    const bool kept = setFileTimes(stream.file, times);
+    // "Finished" is said only of an edit the device has confirmed: until then
+    // a pulled stick or a power cut may keep any part of it.
+    const bool durable = syncFile(stream.file);
+    if (!closeFile(stream.file) || !durable) {
+        return FinishStatus::PartlyRenamed;
+    }
+    return kept ? FinishStatus::Renamed : FinishStatus::TimesNotKept;
+}

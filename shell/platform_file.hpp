@@ -1,0 +1,85 @@
+// The platform's file primitives, one implementation per platform
+// (platform_file_posix.cpp, platform_file_win32.cpp). The edit stream and the
+// file edit are built on these alone, so the order of the edit (writes,
+// times, sync, close) is written once, in file_edit.cpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+
+// The file being edited, open for the whole edit: a descriptor on POSIX, a
+// HANDLE on Windows.
+struct EditFile {
+#ifdef _WIN32
+    void* handle;
+#else
+    int descriptor;
+#endif
+};
+
+// One file time as the platform keeps it, never interpreted. Windows: a
+// FILETIME (100 ns intervals since 1601). POSIX: seconds and nanoseconds
+// since 1970, kept apart so that no date the file system can hold overflows.
+#ifdef _WIN32
+using FileTime = std::uint64_t;
+#else
+using FileTime = struct timespec;
+#endif
+
+// POSIX cannot set a creation time, so there it is not kept.
+struct FileTimes {
+    FileTime creation;
+    FileTime lastAccess;
+    FileTime lastWrite;
+};
+
+// Why a file could not be opened for the edit: one cause, one line to the user.
+enum class OpenError : unsigned char {
+    None,
+    NotFound,        // no such file or folder on the path
+    NotRegularFile,  // a folder, a device, a FIFO
+    InUse,           // another program has it open, or holds a lease or lock on it
+    ReadOnly,        // no write permission at all, a read-only attribute or file system
+    TimesNotOurs,    // not its owner: its times could not be put back
+    AccessDenied,    // any other refusal of permission
+    Other,           // anything else; code holds the platform's error number
+};
+
+struct OpenResult {
+    OpenError error;
+    unsigned long code;  // errno or GetLastError(), for OpenError::Other
+};
+
+// Opens path for reading and writing, exclusively: while file is open no
+// other process can open it, and the open fails (InUse) while another has it
+// open. Reads the file's times into times. Fails, with nothing opened, unless
+// path is a regular file that may be written and whose times we may set.
+OpenResult openExclusive(const char* path, EditFile& file, FileTimes& times);
+
+// Reads up to count bytes at offset; returns how many the file holds there
+// (0 on an error).
+std::size_t readFileAt(EditFile& file, std::uint32_t offset, std::uint8_t* bytes,
+                       std::size_t count);
+
+// Writes all count bytes at offset in one call where the platform allows;
+// false if they could not all be written.
+bool writeFileAt(EditFile& file, std::uint32_t offset, const std::uint8_t* bytes,
+                 std::size_t count);
+
+// The file's current size in bytes; 0 if it cannot be read.
+std::uint64_t fileSize(EditFile& file);
+
+// Sets the file's times to those captured (all three where the platform can);
+// false if they could not be set.
+bool setFileTimes(EditFile& file, const FileTimes& times);
+
+// Sends the file's data and times to the device; false if the device did not
+// confirm them.
+bool syncFile(EditFile& file);
+
+// Closes the file; false if the close reported an error (it is closed anyway).
+bool closeFile(EditFile& file);
+
+// Whether something (a file, a folder, a device) exists at path.
+bool pathExists(const char* path);
