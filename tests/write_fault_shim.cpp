@@ -5,6 +5,10 @@
 //   write    every pwrite to it fails
 //   second   its second pwrite fails (the first has reached the file)
 //   short    its second pwrite writes half its bytes, the third fails
+//   undo     its second pwrite fails, and so does every later one (the undo)
+//   kill     the process is killed right after its KILL_AFTER-th pwrite, as
+//            a closed console window or a crash would end it
+//   sync     flushing it to its device (fsync) reports an I/O error
 //   close    closing it reports an I/O error (it is still closed)
 //   times    setting its times fails, as for a user who does not own it
 //   intrude  before its first pwrite, another writer's byte 0xA5 lands at
@@ -15,6 +19,7 @@
 #include <sys/types.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -49,14 +54,26 @@ extern "C" ssize_t pwrite(int fd, const void* data, size_t count, off_t offset) 
         realPwrite(fd, &theirs, 1, std::strtol(std::getenv("INTRUDE_AT"), nullptr, 0));
     }
     if (faultIs("write") || (faultIs("second") && writes == 2) ||
-        (faultIs("short") && writes == 3)) {
+        (faultIs("short") && writes == 3) || (faultIs("undo") && writes >= 2)) {
         errno = EIO;
         return -1;
     }
     if (faultIs("short") && writes == 2 && count > 1) {
         count /= 2;
     }
-    return realPwrite(fd, data, count, offset);
+    const ssize_t put = realPwrite(fd, data, count, offset);
+    if (faultIs("kill") && writes == std::atoi(std::getenv("KILL_AFTER"))) {
+        raise(SIGKILL);
+    }
+    return put;
+}
+
+extern "C" int fsync(int fd) {
+    if (faultIs("sync") && isTheFont(fd)) {
+        errno = EIO;
+        return -1;
+    }
+    return real<int (*)(int)>("fsync")(fd);
 }
 
 extern "C" int close(int fd) {
