@@ -24,17 +24,24 @@ void fillWindow(EditStream& stream, std::uint32_t offset) {
     std::memcpy(stream.original, stream.cache, stream.cacheLength);
 }
 
-bool writeChange(EditStream& stream, const std::uint8_t* bytes, EditChange change) {
-    return writeFileAt(stream.file, stream.cacheStart + change.begin, bytes + change.begin,
-                       change.end - change.begin);
+// Sends the first count bytes of a change from bytes (the cache or the
+// original copy); returns how many reached the file.
+std::size_t writeChange(EditStream& stream, const std::uint8_t* bytes, EditChange change,
+                        std::size_t count) {
+    return writeFileAt(stream.file, stream.cacheStart + change.begin, bytes + change.begin, count);
 }
 
-// Puts the read bytes back over changes[0..upTo], the last of which may have
-// reached the file in part. True if every put-back was written.
-bool undoChanges(EditStream& stream, std::size_t upTo) {
+std::size_t lengthOf(EditChange change) {
+    return change.end - change.begin;
+}
+
+// Puts the read bytes back over the changes before failed, and over the
+// reached bytes of the change that failed. True if every put-back was written.
+bool undoChanges(EditStream& stream, std::size_t failed, std::size_t reached) {
     bool undone = true;
-    for (std::size_t i = 0; i <= upTo; ++i) {
-        undone = writeChange(stream, stream.original, stream.changes[i]) && undone;
+    for (std::size_t i = 0; i <= failed; ++i) {
+        const std::size_t count = i < failed ? lengthOf(stream.changes[i]) : reached;
+        undone = writeChange(stream, stream.original, stream.changes[i], count) == count && undone;
     }
     return undone;
 }
@@ -48,8 +55,7 @@ bool stillHoldsWindow(EditStream& stream) {
 void dropChanges(EditStream& stream) {
     for (std::size_t i = 0; i < stream.changeCount; ++i) {
         const EditChange change = stream.changes[i];
-        std::memcpy(stream.cache + change.begin, stream.original + change.begin,
-                    change.end - change.begin);
+        std::memcpy(stream.cache + change.begin, stream.original + change.begin, lengthOf(change));
     }
     stream.changeCount = 0;
     stream.refused = false;
@@ -133,8 +139,10 @@ FlushResult flushEditStream(EditStream& stream) {
         return FlushResult::NotWritten;
     }
     for (std::size_t i = 0; i < stream.changeCount; ++i) {
-        if (!writeChange(stream, stream.cache, stream.changes[i])) {
-            const bool undone = undoChanges(stream, i);
+        const std::size_t length = lengthOf(stream.changes[i]);
+        const std::size_t reached = writeChange(stream, stream.cache, stream.changes[i], length);
+        if (reached < length) {
+            const bool undone = undoChanges(stream, i, reached);
             dropChanges(stream);
             stream.written = stream.written || !undone;
             return undone ? FlushResult::Undone : FlushResult::PartlyWritten;
@@ -142,8 +150,7 @@ FlushResult flushEditStream(EditStream& stream) {
     }
     for (std::size_t i = 0; i < stream.changeCount; ++i) {
         const EditChange change = stream.changes[i];
-        std::memcpy(stream.original + change.begin, stream.cache + change.begin,
-                    change.end - change.begin);
+        std::memcpy(stream.original + change.begin, stream.cache + change.begin, lengthOf(change));
     }
     stream.changeCount = 0;
     stream.written = true;

@@ -62,10 +62,10 @@ OpenResult openExclusive(const char* path, EditFile& file, FileTimes& times);
 std::size_t readFileAt(EditFile& file, std::uint32_t offset, std::uint8_t* bytes,
                        std::size_t count);
 
-// Writes all count bytes at offset in one call where the platform allows;
-// false if they could not all be written.
-bool writeFileAt(EditFile& file, std::uint32_t offset, const std::uint8_t* bytes,
-                 std::size_t count);
+// Writes count bytes at offset, in one call where the platform allows.
+// Returns how many reached the file: count on success, fewer on a failure.
+std::size_t writeFileAt(EditFile& file, std::uint32_t offset, const std::uint8_t* bytes,
+                        std::size_t count);
 
 // The file's current size in bytes; 0 if it cannot be read.
 std::uint64_t fileSize(EditFile& file);

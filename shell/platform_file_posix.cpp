@@ -143,18 +143,18 @@ std::size_t readFileAt(EditFile& file, std::uint32_t offset, std::uint8_t* bytes
     return got < 0 ? 0 : static_cast<std::size_t>(got);
 }
 
-bool writeFileAt(EditFile& file, std::uint32_t offset, const std::uint8_t* bytes,
-                 std::size_t count) {
+std::size_t writeFileAt(EditFile& file, std::uint32_t offset, const std::uint8_t* bytes,
+                        std::size_t count) {
     std::size_t done = 0;
     while (done < count) {
         const ssize_t put =
             pwrite(file.descriptor, bytes + done, count - done, static_cast<off_t>(offset + done));
         if (put <= 0) {
-            return false;
+            break;
         }
         done += static_cast<std::size_t>(put);
     }
-    return true;
+    return done;
 }
 
 std::uint64_t fileSize(EditFile& file) {

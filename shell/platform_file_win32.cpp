@@ -220,8 +220,8 @@ std::size_t readFileAt(EditFile& file, std::uint32_t offset, std::uint8_t* bytes
     return done;
 }
 
-bool writeFileAt(EditFile& file, std::uint32_t offset, const std::uint8_t* bytes,
-                 std::size_t count) {
+std::size_t writeFileAt(EditFile& file, std::uint32_t offset, const std::uint8_t* bytes,
+                        std::size_t count) {
     std::size_t done = 0;
     while (done < count) {
         OVERLAPPED at = {};
@@ -230,11 +230,11 @@ bool writeFileAt(EditFile& file, std::uint32_t offset, const std::uint8_t* bytes
         if (WriteFile(file.handle, bytes + done, static_cast<DWORD>(count - done), &put, &at) ==
                 0 ||
             put == 0) {
-            return false;
+            break;
         }
         done += put;
     }
-    return true;
+    return done;
 }
 
 std::uint64_t fileSize(EditFile& file) {
