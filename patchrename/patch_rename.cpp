@@ -2,16 +2,18 @@
 
 #include "patch_catalogue.hpp"
 
+// One fill of the stream's window serves every probe and write of a run, so
+// that the stream can undo the whole edit.
+static_assert(PATCH_REGION_LAST - PATCH_REGION_FIRST + 1 <= EDIT_CACHE_SIZE,
+              "the records must fit the edit stream's window");
+
 namespace {
 
-std::uint32_t recordOffset(const std::uint8_t* record) {
-    return (std::uint32_t{record[1]} << 16) | (std::uint32_t{record[2]} << 8) | record[3];
-}
-
 bool setMatches(EditStream& stream, const std::uint8_t* set) {
-    for (const std::uint8_t* record = set; record[0] != FIELD_END; record += PATCH_RECORD_SIZE) {
+    for (const std::uint8_t* record = set; !endsPatchSet(record); record += PATCH_RECORD_SIZE) {
+        const PatchRecord fields = readPatchRecord(record);
         std::uint8_t probe = 0;
-        if (readAt(stream, recordOffset(record), &probe, 1) != 1 || probe != record[4]) {
+        if (readAt(stream, fields.offset, &probe, 1) != 1 || probe != fields.expected) {
             return false;
         }
     }
@@ -34,13 +36,10 @@ int findPatchSet(EditStream& stream) {
 }
 
 void applyPatchSet(EditStream& stream, const std::uint8_t* set) {
-    for (const std::uint8_t* record = set; record[0] != FIELD_END; record += PATCH_RECORD_SIZE) {
-        writeAt(stream, recordOffset(record), &record[5], 1);
+    for (const std::uint8_t* record = set; !endsPatchSet(record); record += PATCH_RECORD_SIZE) {
+        const PatchRecord fields = readPatchRecord(record);
+        writeAt(stream, fields.offset, &fields.replacement, 1);
     }
-}
-
-void applyPatchSet(EditStream& stream, int setIndex) {
-    applyPatchSet(stream, PATCH_SET_STARTS[setIndex]);
 }
 
 EngineResult patchAndRename(EditStream& stream) {
@@ -48,6 +47,6 @@ EngineResult patchAndRename(EditStream& stream) {
     if (set == NO_SET) {
         return EngineResult{Verdict::NotRecognised, false};
     }
-    applyPatchSet(stream, set);
+    applyPatchSet(stream, PATCH_SET_STARTS[set]);
     return EngineResult{Verdict::Finished, true};
 }

@@ -14,9 +14,9 @@ inline constexpr int NO_SET = -1;  // distinct from every set index, 0 included
 int findPatchSet(EditStream& stream, const std::uint8_t* const* setStarts, std::size_t setCount);
 int findPatchSet(EditStream& stream);
 
-// Writes the replacement byte of every record of the set, one byte per write.
+// Writes the replacement byte of every record of the set (a pointer into
+// PATCH_CATALOGUE, such as PATCH_SET_STARTS[i]), one byte per write.
 void applyPatchSet(EditStream& stream, const std::uint8_t* set);
-void applyPatchSet(EditStream& stream, int setIndex);
 
 // The engine entry: finish flag and Finished when a set was applied;
 // NotRecognised, with the file neither written nor its times touched, otherwise.

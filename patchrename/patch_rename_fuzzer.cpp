@@ -12,19 +12,15 @@ namespace {
 
 constexpr std::size_t FUZZ_BASE = 0x04D800;
 
-std::uint32_t offsetOf(const std::uint8_t* record) {
-    return (std::uint32_t{record[1]} << 16) | (std::uint32_t{record[2]} << 8) | record[3];
-}
-
 // Whether the file (base zeros, then data) holds every expected byte of the set.
 bool holdsSet(const Bytes& data, const std::uint8_t* set) {
-    for (const std::uint8_t* r = set; r[0] != FIELD_END; r += PATCH_RECORD_SIZE) {
-        const std::uint32_t at = offsetOf(r);
+    for (const std::uint8_t* r = set; !endsPatchSet(r); r += PATCH_RECORD_SIZE) {
+        const std::uint32_t at = readPatchRecord(r).offset;
         if (at >= FUZZ_BASE + data.size()) {
             return false;
         }
         const std::uint8_t held = at < FUZZ_BASE ? 0x00 : data[at - FUZZ_BASE];
-        if (held != r[4]) {
+        if (held != readPatchRecord(r).expected) {
             return false;
         }
     }
@@ -52,10 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(result.finish == (chosen != NO_SET));
     FUZZ_CHECK((result.verdict == Verdict::Finished) == (chosen != NO_SET));
     if (chosen != NO_SET) {
-        for (const std::uint8_t* r = PATCH_SET_STARTS[chosen]; r[0] != FIELD_END;
+        for (const std::uint8_t* r = PATCH_SET_STARTS[chosen]; !endsPatchSet(r);
              r += PATCH_RECORD_SIZE) {
-            FUZZ_CHECK(offsetOf(r) >= FUZZ_BASE);  // the zeros before are never written
-            expected[offsetOf(r) - FUZZ_BASE] = r[5];
+            const PatchRecord record = readPatchRecord(r);
+            FUZZ_CHECK(record.offset >= FUZZ_BASE);  // the zeros before are never written
+            expected[record.offset - FUZZ_BASE] = record.replacement;
         }
     }
     FUZZ_CHECK(after == expected);

@@ -70,16 +70,12 @@ using RenameTable = std::array<std::uint8_t, RENAME_TABLE_SIZE>;
 
 namespace rename_table_detail {
 
-// Writes name as UTF-16BE, then FIELD_END; the rest of the field stays 0x00.
-// U+0000 fill up to fillTo code units.
+// Writes name as UTF-16BE, then FIELD_END after fillTo code units (or after
+// the name, if longer); the rest of the field stays 0x00, the U+0000 fill.
 constexpr void putField(RenameTable& table, std::size_t at, std::u16string_view name,
                         std::size_t fillTo) {
-    std::size_t i = 0;
-    for (; i < name.size(); ++i) {
-        table[at + 2 * i] = static_cast<std::uint8_t>(name[i] >> 8);
-        table[at + 2 * i + 1] = static_cast<std::uint8_t>(name[i] & 0xFF);
-    }
-    table[at + 2 * (fillTo > i ? fillTo : i)] = FIELD_END;
+    const std::size_t written = encodeUtf16be(table.data() + at, name);
+    table[at + (2 * fillTo > written ? 2 * fillTo : written)] = FIELD_END;
 }
 
 constexpr RenameTable makeRenameTable() {

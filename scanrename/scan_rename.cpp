@@ -4,6 +4,11 @@
 
 #include "rename_table.hpp"
 
+// One fill of the stream's window serves every window of the scan, so that
+// the stream can undo the whole edit.
+static_assert(SCAN_RANGE - 1 + SCAN_WINDOW_SIZE <= EDIT_CACHE_SIZE,
+              "the scanned windows must fit the edit stream's window");
+
 namespace {
 
 std::size_t fieldLength(const std::uint8_t* field) {
