@@ -49,6 +49,29 @@ inline constexpr std::uint32_t LAST_RECORD_BASE = 0x050B78;
 inline constexpr std::uint32_t PATCH_REGION_FIRST = 0x04D817;
 inline constexpr std::uint32_t PATCH_REGION_LAST = 0x050B88;
 
+// A set goes to the file in PATCH_WRITE_COUNT writes, so that a run cut short
+// leaves each length byte, each stored copy of the name and the last byte
+// wholly old or wholly new: each length byte alone, each copy as the span
+// from its first to its last record, the last byte alone. A record belongs to
+// the write of the last of these starts at or before its offset.
+inline constexpr std::size_t PATCH_WRITE_COUNT = 15;
+inline constexpr std::uint32_t PATCH_WRITE_STARTS[PATCH_WRITE_COUNT] = {
+    CP932_LENGTH_AT[0], CP932_LENGTH_AT[1], CP932_LENGTH_AT[2], CP932_LENGTH_AT[3],
+    UTF16_LENGTH_AT[0], UTF16_LENGTH_AT[1], UTF16_LENGTH_AT[2], CP932_COPY_AT[0],
+    CP932_COPY_AT[1],   CP932_COPY_AT[2],   CP932_COPY_AT[3],   UTF16_COPY_AT[0],
+    UTF16_COPY_AT[1],   UTF16_COPY_AT[2],   LAST_RECORD_BASE};
+// The widest span one write covers: a name of 24 characters in UTF-16BE.
+inline constexpr std::size_t PATCH_WRITE_MAX = 48;
+
+// The write that a record at offset (PATCH_REGION_FIRST or later) belongs to.
+constexpr std::size_t patchWriteOf(std::uint32_t offset) {
+    std::size_t write = 0;
+    while (write + 1 < PATCH_WRITE_COUNT && PATCH_WRITE_STARTS[write + 1] <= offset) {
+        ++write;
+    }
+    return write;
+}
+
 // A record's fields, as the engine reads them.
 struct PatchRecord {
     std::uint32_t offset;
@@ -216,7 +239,8 @@ constexpr bool namesAreEncodable() {
                 return false;
             }
         }
-        if (source.oldName.size() > 24 || source.newName.size() > 24) {
+        if (2 * source.oldName.size() > PATCH_WRITE_MAX ||
+            2 * source.newName.size() > PATCH_WRITE_MAX) {
             return false;
         }
     }
@@ -243,6 +267,35 @@ constexpr bool recordsAreOrderedAndChangeSomething() {
     return true;
 }
 
+// Every set: each of the PATCH_WRITE_COUNT writes holds at least one record,
+// a length byte's and the last byte's exactly one, and no write spans more
+// than PATCH_WRITE_MAX bytes.
+constexpr bool recordsFormTheWrites() {
+    for (std::size_t write = 1; write < PATCH_WRITE_COUNT; ++write) {
+        if (PATCH_WRITE_STARTS[write] <= PATCH_WRITE_STARTS[write - 1]) {
+            return false;
+        }
+    }
+    for (const PatchSetSource& source : PATCH_SET_SOURCES) {
+        std::size_t count[PATCH_WRITE_COUNT] = {};
+        std::uint32_t first[PATCH_WRITE_COUNT] = {};
+        std::uint32_t last[PATCH_WRITE_COUNT] = {};
+        forEachRecord(source, [&](std::uint32_t offset, std::uint8_t, std::uint8_t) {
+            const std::size_t write = patchWriteOf(offset);
+            first[write] = count[write]++ == 0 ? offset : first[write];
+            last[write] = offset;
+        });
+        for (std::size_t write = 0; write < PATCH_WRITE_COUNT; ++write) {
+            const bool singleByte = write < 7 || write == PATCH_WRITE_COUNT - 1;
+            if (count[write] == 0 || (singleByte && count[write] != 1) ||
+                last[write] - first[write] >= PATCH_WRITE_MAX) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace patch_catalogue_detail
 
 // The eight sets one after another, and where each starts.
@@ -264,6 +317,8 @@ static_assert(patch_catalogue_detail::namesAreEncodable(),
               "old names must be ASCII; new names full-width characters the CP932 table knows");
 static_assert(patch_catalogue_detail::recordsAreOrderedAndChangeSomething(),
               "records must ascend within 0x04D817..0x050B88 and change their byte");
+static_assert(patch_catalogue_detail::recordsFormTheWrites(),
+              "a set's records must fall into 15 writes: 7 lengths, 7 copies, the last byte");
 static_assert(patch_catalogue_detail::recordCount(PATCH_SET_SOURCES[0]) == 177 &&
               patch_catalogue_detail::recordCount(PATCH_SET_SOURCES[1]) == 177 &&
               patch_catalogue_detail::recordCount(PATCH_SET_SOURCES[2]) == 177 &&

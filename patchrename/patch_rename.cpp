@@ -20,6 +20,31 @@ bool setMatches(EditStream& stream, const std::uint8_t* set) {
     return true;
 }
 
+// Writes the replacement bytes of the records from record on that belong to
+// its write, in one writeAt of the span from the first to the last of them;
+// the bytes in between go back as they were read. Returns the next write's
+// first record (or the set's end).
+const std::uint8_t* applyOneWrite(EditStream& stream, const std::uint8_t* record) {
+    const std::uint32_t from = readPatchRecord(record).offset;
+    const std::size_t write = patchWriteOf(from);
+    const std::uint8_t* end = record;
+    std::size_t length = 0;
+    for (; !endsPatchSet(end) && patchWriteOf(readPatchRecord(end).offset) == write;
+         end += PATCH_RECORD_SIZE) {
+        length = readPatchRecord(end).offset - from + 1;
+    }
+    std::uint8_t span[PATCH_WRITE_MAX];
+    if (readAt(stream, from, span, length) != length) {
+        return end;  // the file ends inside the span: no write may lengthen it
+    }
+    for (; record != end; record += PATCH_RECORD_SIZE) {
+        const PatchRecord fields = readPatchRecord(record);
+        span[fields.offset - from] = fields.replacement;
+    }
+    writeAt(stream, from, span, length);
+    return end;
+}
+
 }  // namespace
 
 int findPatchSet(EditStream& stream, const std::uint8_t* const* setStarts, std::size_t setCount) {
@@ -36,9 +61,8 @@ int findPatchSet(EditStream& stream) {
 }
 
 void applyPatchSet(EditStream& stream, const std::uint8_t* set) {
-    for (const std::uint8_t* record = set; !endsPatchSet(record); record += PATCH_RECORD_SIZE) {
-        const PatchRecord fields = readPatchRecord(record);
-        writeAt(stream, fields.offset, &fields.replacement, 1);
+    for (const std::uint8_t* record = set; !endsPatchSet(record);) {
+        record = applyOneWrite(stream, record);
     }
 }
 

@@ -15,7 +15,10 @@ int findPatchSet(EditStream& stream, const std::uint8_t* const* setStarts, std::
 int findPatchSet(EditStream& stream);
 
 // Writes the replacement byte of every record of the set (a pointer into
-// PATCH_CATALOGUE, such as PATCH_SET_STARTS[i]), one byte per write.
+// PATCH_CATALOGUE, such as PATCH_SET_STARTS[i]) in PATCH_WRITE_COUNT writes,
+// one for each entry of PATCH_WRITE_STARTS, so that a run cut short leaves
+// each stored copy of the name and each length wholly old or wholly new.
+// A write whose span the file does not wholly hold is left out.
 void applyPatchSet(EditStream& stream, const std::uint8_t* set);
 
 // The engine entry: finish flag and Finished when a set was applied;
