@@ -9,15 +9,48 @@ static_assert(PATCH_REGION_LAST - PATCH_REGION_FIRST + 1 <= EDIT_CACHE_SIZE,
 
 namespace {
 
-bool setMatches(EditStream& stream, const std::uint8_t* set) {
+// What the file holds at a set's records.
+enum class SetState {
+    Original,  // every expected byte (so a set without records too)
+    Renamed,   // every replacement byte
+    Partly,    // each record one or the other, some of each
+    Other,     // a record holds neither, or lies past the end of the file
+};
+
+SetState setState(EditStream& stream, const std::uint8_t* set) {
+    bool original = true;
+    bool renamed = true;
     for (const std::uint8_t* record = set; !endsPatchSet(record); record += PATCH_RECORD_SIZE) {
         const PatchRecord fields = readPatchRecord(record);
         std::uint8_t probe = 0;
-        if (readAt(stream, fields.offset, &probe, 1) != 1 || probe != fields.expected) {
-            return false;
+        if (readAt(stream, fields.offset, &probe, 1) != 1) {
+            return SetState::Other;
         }
+        if (probe != fields.expected && probe != fields.replacement) {
+            return SetState::Other;
+        }
+        original = original && probe == fields.expected;
+        renamed = renamed && probe == fields.replacement;
     }
-    return true;
+    if (original) {
+        return SetState::Original;
+    }
+    return renamed ? SetState::Renamed : SetState::Partly;
+}
+
+// The one set that the file holds partly renamed, or NO_SET: also when some
+// set is wholly renamed (the file is done) or several sets fit (which was
+// meant cannot be told).
+int findInterruptedSet(EditStream& stream) {
+    int found = NO_SET;
+    for (std::size_t set = 0; set < PATCH_SET_COUNT; ++set) {
+        const SetState state = setState(stream, PATCH_SET_STARTS[set]);
+        if (state == SetState::Renamed || (state == SetState::Partly && found != NO_SET)) {
+            return NO_SET;
+        }
+        found = state == SetState::Partly ? static_cast<int>(set) : found;
+    }
+    return found;
 }
 
 // Writes the replacement bytes of the records from record on that belong to
@@ -49,7 +82,7 @@ const std::uint8_t* applyOneWrite(EditStream& stream, const std::uint8_t* record
 
 int findPatchSet(EditStream& stream, const std::uint8_t* const* setStarts, std::size_t setCount) {
     for (std::size_t set = 0; set < setCount; ++set) {
-        if (setMatches(stream, setStarts[set])) {
+        if (setState(stream, setStarts[set]) == SetState::Original) {
             return static_cast<int>(set);
         }
     }
@@ -68,9 +101,17 @@ void applyPatchSet(EditStream& stream, const std::uint8_t* set) {
 
 EngineResult patchAndRename(EditStream& stream) {
     const int set = findPatchSet(stream);
-    if (set == NO_SET) {
+    if (set != NO_SET) {
+        applyPatchSet(stream, PATCH_SET_STARTS[set]);
+        return EngineResult{Verdict::Finished, true};
+    }
+    // Replacing only the bytes that still hold the expected one is the same
+    // as writing the whole set: a written byte that is already there changes
+    // nothing, and the stream never writes it.
+    const int interrupted = findInterruptedSet(stream);
+    if (interrupted == NO_SET) {
         return EngineResult{Verdict::NotRecognised, false};
     }
-    applyPatchSet(stream, PATCH_SET_STARTS[set]);
-    return EngineResult{Verdict::Finished, true};
+    applyPatchSet(stream, PATCH_SET_STARTS[interrupted]);
+    return EngineResult{Verdict::Completed, true};
 }

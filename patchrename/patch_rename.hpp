@@ -1,5 +1,6 @@
 // The engine of VelnariL: recognises which of the eight L-series fonts it has
-// by testing every byte its patch set would change, then writes that set.
+// by testing every byte its patch set would change, then writes that set; it
+// also finishes a font that a run cut short left partly renamed.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +22,12 @@ int findPatchSet(EditStream& stream);
 // A write whose span the file does not wholly hold is left out.
 void applyPatchSet(EditStream& stream, const std::uint8_t* set);
 
-// The engine entry: finish flag and Finished when a set was applied;
-// NotRecognised, with the file neither written nor its times touched, otherwise.
+// The engine entry. The first set findPatchSet finds is applied: Finished,
+// finish flag set. Without one, a file that some set fits with every record
+// holding its replacement byte is renamed already; otherwise, if exactly one
+// set fits with every record holding its expected or its replacement byte
+// (a run cut short), that set is applied over it: Completed, finish flag set.
+// Anything else (renamed already, several sets or none fit) is NotRecognised,
+// with the file neither written nor its times touched. A record past the end
+// of the file fits nothing.
 EngineResult patchAndRename(EditStream& stream);
