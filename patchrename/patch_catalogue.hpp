@@ -19,21 +19,21 @@ inline constexpr std::size_t PATCH_RECORD_SIZE = 6;
 inline constexpr std::size_t PATCH_SET_COUNT = 8;
 
 struct PatchSetSource {
-    std::string_view oldName;     // ASCII, so its CP932 bytes are its characters
+    std::u16string_view oldName;  // ASCII, so its CP932 bytes are its characters
     std::u16string_view newName;  // full-width: two bytes a character in CP932 and UTF-16BE
     std::uint8_t lastByte;        // expected at the last record's offset; written plus one
 };
 
 // In probe order.
 inline constexpr PatchSetSource PATCH_SET_SOURCES[PATCH_SET_COUNT] = {
-    {"KanovelSL86 Bold", u"Ｋ．ａｎｏｖｅｌＳＢＬ", 0x48},
-    {"KanovelTL86 Bold", u"Ｋ．ａｎｏｖｅｌＴＢＬ", 0x49},
-    {"KanovelRL86 Bold", u"Ｋ．ａｎｏｖｅｌＲＢＬ", 0x47},
-    {"KanovelL86 Bold", u"Ｋ．ａｎｏｖｅｌＢＬ", 0x48},
-    {"KanovelSL86", u"Ｋ．ａｎｏｖｅｌＳＬ", 0x47},
-    {"KanovelTL86", u"Ｋ．ａｎｏｖｅｌＴＬ", 0x48},
-    {"KanovelRL86", u"Ｋ．ａｎｏｖｅｌＲＬ", 0x47},
-    {"KanovelL86", u"Ｋ．ａｎｏｖｅｌＬ", 0x48},
+    {u"KanovelSL86 Bold", u"Ｋ．ａｎｏｖｅｌＳＢＬ", 0x48},
+    {u"KanovelTL86 Bold", u"Ｋ．ａｎｏｖｅｌＴＢＬ", 0x49},
+    {u"KanovelRL86 Bold", u"Ｋ．ａｎｏｖｅｌＲＢＬ", 0x47},
+    {u"KanovelL86 Bold", u"Ｋ．ａｎｏｖｅｌＢＬ", 0x48},
+    {u"KanovelSL86", u"Ｋ．ａｎｏｖｅｌＳＬ", 0x47},
+    {u"KanovelTL86", u"Ｋ．ａｎｏｖｅｌＴＬ", 0x48},
+    {u"KanovelRL86", u"Ｋ．ａｎｏｖｅｌＲＬ", 0x47},
+    {u"KanovelL86", u"Ｋ．ａｎｏｖｅｌＬ", 0x48},
 };
 
 // The layout shared by the eight fonts: the low bytes of the seven string
@@ -44,6 +44,52 @@ inline constexpr std::uint32_t CP932_COPY_AT[4] = {0x04E23A, 0x04E43A, 0x04E53A,
 inline constexpr std::uint32_t UTF16_COPY_AT[3] = {0x04FD3A, 0x05013A, 0x05033A};
 // The last record sits just past where the old name would end if it started here.
 inline constexpr std::uint32_t LAST_RECORD_BASE = 0x050B78;
+// Every record of every set lies in this range: the first length byte to the
+// last record of the longest old name (16 characters).
+inline constexpr std::uint32_t PATCH_REGION_FIRST = 0x04D817;
+inline constexpr std::uint32_t PATCH_REGION_LAST = 0x050B88;
+
+// A set goes to the file in PATCH_WRITE_COUNT writes, so that a run cut short
+// leaves each length byte, each stored copy of the name and the last byte
+// wholly old or wholly new: each length byte alone, each copy as the span
+// from its first to its last record, the last byte alone. A record belongs to
+// the write of the last of these starts at or before its offset.
+inline constexpr std::size_t PATCH_WRITE_COUNT = 15;
+inline constexpr std::uint32_t PATCH_WRITE_STARTS[PATCH_WRITE_COUNT] = {
+    CP932_LENGTH_AT[0], CP932_LENGTH_AT[1], CP932_LENGTH_AT[2], CP932_LENGTH_AT[3],
+    UTF16_LENGTH_AT[0], UTF16_LENGTH_AT[1], UTF16_LENGTH_AT[2], CP932_COPY_AT[0],
+    CP932_COPY_AT[1],   CP932_COPY_AT[2],   CP932_COPY_AT[3],   UTF16_COPY_AT[0],
+    UTF16_COPY_AT[1],   UTF16_COPY_AT[2],   LAST_RECORD_BASE};
+// The widest span one write covers: a name of 24 characters in UTF-16BE.
+inline constexpr std::size_t PATCH_WRITE_MAX = 48;
+
+// The write that a record at offset (PATCH_REGION_FIRST or later) belongs to.
+constexpr std::size_t patchWriteOf(std::uint32_t offset) {
+    std::size_t write = 0;
+    while (write + 1 < PATCH_WRITE_COUNT && PATCH_WRITE_STARTS[write + 1] <= offset) {
+        ++write;
+    }
+    return write;
+}
+
+// A record's fields, as the engine reads them.
+struct PatchRecord {
+    std::uint32_t offset;
+    std::uint8_t expected;     // what the original font holds at offset
+    std::uint8_t replacement;  // what the renamed font holds there
+};
+
+// Whether the six bytes at record are the FIELD_END bytes that end a set.
+constexpr bool endsPatchSet(const std::uint8_t* record) {
+    return record[0] == FIELD_END;
+}
+
+// The offset, expected and replacement byte held in the six bytes at record.
+constexpr PatchRecord readPatchRecord(const std::uint8_t* record) {
+    return PatchRecord{
+        (std::uint32_t{record[1]} << 16) | (std::uint32_t{record[2]} << 8) | record[3], record[4],
+        record[5]};
+}
 
 namespace patch_catalogue_detail {
 
@@ -81,9 +127,10 @@ constexpr Text cp932(std::u16string_view name) {
     return text;
 }
 
-constexpr Text ascii(std::string_view name) {
+// An ASCII name's bytes (namesAreEncodable holds that the old names are ASCII).
+constexpr Text ascii(std::u16string_view name) {
     Text text{};
-    for (char c : name) {
+    for (char16_t c : name) {
         text.bytes[text.length++] = static_cast<std::uint8_t>(c);
     }
     return text;
@@ -91,19 +138,7 @@ constexpr Text ascii(std::string_view name) {
 
 constexpr Text utf16be(std::u16string_view name) {
     Text text{};
-    for (char16_t c : name) {
-        text.bytes[text.length++] = static_cast<std::uint8_t>(c >> 8);
-        text.bytes[text.length++] = static_cast<std::uint8_t>(c & 0xFF);
-    }
-    return text;
-}
-
-constexpr Text utf16be(std::string_view name) {
-    Text text{};
-    for (char c : name) {
-        text.bytes[text.length++] = 0x00;
-        text.bytes[text.length++] = static_cast<std::uint8_t>(c);
-    }
+    text.length = encodeUtf16be(text.bytes, name);
     return text;
 }
 
@@ -199,7 +234,13 @@ constexpr bool namesAreEncodable() {
                 return false;
             }
         }
-        if (source.oldName.size() > 24 || source.newName.size() > 24) {
+        for (char16_t c : source.oldName) {
+            if (c >= 0x80) {
+                return false;
+            }
+        }
+        if (2 * source.oldName.size() > PATCH_WRITE_MAX ||
+            2 * source.newName.size() > PATCH_WRITE_MAX) {
             return false;
         }
     }
@@ -215,12 +256,41 @@ constexpr bool recordsAreOrderedAndChangeSomething() {
         std::uint32_t previous = 0;
         forEachRecord(source,
                       [&](std::uint32_t offset, std::uint8_t expected, std::uint8_t replacement) {
-                          ok = ok && offset > previous && offset >= 0x04D817 &&
-                               offset <= 0x050B88 && expected != replacement;
+                          ok = ok && offset > previous && offset >= PATCH_REGION_FIRST &&
+                               offset <= PATCH_REGION_LAST && expected != replacement;
                           previous = offset;
                       });
         if (!ok) {
             return false;
+        }
+    }
+    return true;
+}
+
+// Every set: each of the PATCH_WRITE_COUNT writes holds at least one record,
+// a length byte's and the last byte's exactly one, and no write spans more
+// than PATCH_WRITE_MAX bytes.
+constexpr bool recordsFormTheWrites() {
+    for (std::size_t write = 1; write < PATCH_WRITE_COUNT; ++write) {
+        if (PATCH_WRITE_STARTS[write] <= PATCH_WRITE_STARTS[write - 1]) {
+            return false;
+        }
+    }
+    for (const PatchSetSource& source : PATCH_SET_SOURCES) {
+        std::size_t count[PATCH_WRITE_COUNT] = {};
+        std::uint32_t first[PATCH_WRITE_COUNT] = {};
+        std::uint32_t last[PATCH_WRITE_COUNT] = {};
+        forEachRecord(source, [&](std::uint32_t offset, std::uint8_t, std::uint8_t) {
+            const std::size_t write = patchWriteOf(offset);
+            first[write] = count[write]++ == 0 ? offset : first[write];
+            last[write] = offset;
+        });
+        for (std::size_t write = 0; write < PATCH_WRITE_COUNT; ++write) {
+            const bool singleByte = write < 7 || write == PATCH_WRITE_COUNT - 1;
+            if (count[write] == 0 || (singleByte && count[write] != 1) ||
+                last[write] - first[write] >= PATCH_WRITE_MAX) {
+                return false;
+            }
         }
     }
     return true;
@@ -244,9 +314,11 @@ inline constexpr const std::uint8_t* PATCH_SET_STARTS[PATCH_SET_COUNT] = {
 };
 
 static_assert(patch_catalogue_detail::namesAreEncodable(),
-              "new names must be full-width characters the CP932 table knows");
+              "old names must be ASCII; new names full-width characters the CP932 table knows");
 static_assert(patch_catalogue_detail::recordsAreOrderedAndChangeSomething(),
               "records must ascend within 0x04D817..0x050B88 and change their byte");
+static_assert(patch_catalogue_detail::recordsFormTheWrites(),
+              "a set's records must fall into 15 writes: 7 lengths, 7 copies, the last byte");
 static_assert(patch_catalogue_detail::recordCount(PATCH_SET_SOURCES[0]) == 177 &&
               patch_catalogue_detail::recordCount(PATCH_SET_SOURCES[1]) == 177 &&
               patch_catalogue_detail::recordCount(PATCH_SET_SOURCES[2]) == 177 &&

@@ -1,5 +1,6 @@
 // The engine of VelnariL: recognises which of the eight L-series fonts it has
-// by testing every byte its patch set would change, then writes that set.
+// by testing every byte its patch set would change, then writes that set; it
+// also finishes a font that a run cut short left partly renamed.
 #pragma once
 
 #include <cstddef>
@@ -14,10 +15,19 @@ inline constexpr int NO_SET = -1;  // distinct from every set index, 0 included
 int findPatchSet(EditStream& stream, const std::uint8_t* const* setStarts, std::size_t setCount);
 int findPatchSet(EditStream& stream);
 
-// Writes the replacement byte of every record of the set, one byte per write.
+// Writes the replacement byte of every record of the set (a pointer into
+// PATCH_CATALOGUE, such as PATCH_SET_STARTS[i]) in PATCH_WRITE_COUNT writes,
+// one for each entry of PATCH_WRITE_STARTS, so that a run cut short leaves
+// each stored copy of the name and each length wholly old or wholly new.
+// A write whose span the file does not wholly hold is left out.
 void applyPatchSet(EditStream& stream, const std::uint8_t* set);
-void applyPatchSet(EditStream& stream, int setIndex);
 
-// The engine entry: finish flag and Finished when a set was applied;
-// NotRecognised, with the file neither written nor its times touched, otherwise.
+// The engine entry. The first set findPatchSet finds is applied: Finished,
+// finish flag set. Without one, a file that some set fits with every record
+// holding its replacement byte is renamed already; otherwise, if exactly one
+// set fits with every record holding its expected or its replacement byte
+// (a run cut short), that set is applied over it: Completed, finish flag set.
+// Anything else (renamed already, several sets or none fit) is NotRecognised,
+// with the file neither written nor its times touched. A record past the end
+// of the file fits nothing.
 EngineResult patchAndRename(EditStream& stream);

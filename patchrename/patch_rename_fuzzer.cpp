@@ -1,9 +1,11 @@
 // Fuzz target of VelnariL's engine. The input is laid into an in-memory font
 // at FUZZ_BASE, just below the region the catalogue knows, with zeros before
 // it, so that the fuzzer spends its time where the probes are. Checks: the
-// file keeps its length; a file that matches no set is not written at all;
-// otherwise exactly the first set whose every expected byte the file holds is
-// applied, and nothing else changes.
+// file keeps its length; a file it does not rename is not written at all;
+// otherwise exactly the chosen set's replacement bytes are written, and
+// nothing else changes. The chosen set: the first whose every expected byte
+// the file holds (Finished); failing that, if no set has every replacement
+// byte, the only set whose every record holds one or the other (Completed).
 #include "../tests/fuzz/memory_file.hpp"
 #include "patch_catalogue.hpp"
 #include "patch_rename.hpp"
@@ -12,23 +14,28 @@ namespace {
 
 constexpr std::size_t FUZZ_BASE = 0x04D800;
 
-std::uint32_t offsetOf(const std::uint8_t* record) {
-    return (std::uint32_t{record[1]} << 16) | (std::uint32_t{record[2]} << 8) | record[3];
-}
+// Whether the file (base zeros, then data) holds at every record of the set
+// the expected byte, or the replacement, or either.
+struct Holds {
+    bool expected;
+    bool replacement;
+    bool either;
+};
 
-// Whether the file (base zeros, then data) holds every expected byte of the set.
-bool holdsSet(const Bytes& data, const std::uint8_t* set) {
-    for (const std::uint8_t* r = set; r[0] != FIELD_END; r += PATCH_RECORD_SIZE) {
-        const std::uint32_t at = offsetOf(r);
-        if (at >= FUZZ_BASE + data.size()) {
-            return false;
+Holds holdsSet(const Bytes& data, const std::uint8_t* set) {
+    Holds holds{true, true, true};
+    for (const std::uint8_t* r = set; !endsPatchSet(r); r += PATCH_RECORD_SIZE) {
+        const PatchRecord record = readPatchRecord(r);
+        if (record.offset >= FUZZ_BASE + data.size()) {
+            return Holds{false, false, false};
         }
-        const std::uint8_t held = at < FUZZ_BASE ? 0x00 : data[at - FUZZ_BASE];
-        if (held != r[4]) {
-            return false;
-        }
+        const std::uint8_t held =
+            record.offset < FUZZ_BASE ? 0x00 : data[record.offset - FUZZ_BASE];
+        holds.expected = holds.expected && held == record.expected;
+        holds.replacement = holds.replacement && held == record.replacement;
+        holds.either = holds.either && (held == record.expected || held == record.replacement);
     }
-    return true;
+    return holds;
 }
 
 }  // namespace
@@ -43,19 +50,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Bytes after = closeMemoryFile(stream, size, FUZZ_BASE);
 
     Bytes expected(data, data + size);
-    int chosen = NO_SET;
-    for (std::size_t set = 0; set < PATCH_SET_COUNT && chosen == NO_SET; ++set) {
-        if (holdsSet(expected, PATCH_SET_STARTS[set])) {
-            chosen = static_cast<int>(set);
-        }
+    int original = NO_SET;
+    bool renamed = false;
+    int fitting = 0;
+    int lastFitting = NO_SET;
+    for (std::size_t set = 0; set < PATCH_SET_COUNT; ++set) {
+        const Holds holds = holdsSet(expected, PATCH_SET_STARTS[set]);
+        original = original == NO_SET && holds.expected ? static_cast<int>(set) : original;
+        renamed = renamed || holds.replacement;
+        fitting += holds.either ? 1 : 0;
+        lastFitting = holds.either ? static_cast<int>(set) : lastFitting;
     }
+    const bool completed = original == NO_SET && !renamed && fitting == 1;
+    const int chosen = original != NO_SET ? original : completed ? lastFitting : NO_SET;
     FUZZ_CHECK(result.finish == (chosen != NO_SET));
-    FUZZ_CHECK((result.verdict == Verdict::Finished) == (chosen != NO_SET));
+    FUZZ_CHECK((result.verdict == Verdict::Finished) == (original != NO_SET));
+    FUZZ_CHECK((result.verdict == Verdict::Completed) == completed);
+    FUZZ_CHECK(chosen != NO_SET || result.verdict == Verdict::NotRecognised);
     if (chosen != NO_SET) {
-        for (const std::uint8_t* r = PATCH_SET_STARTS[chosen]; r[0] != FIELD_END;
+        for (const std::uint8_t* r = PATCH_SET_STARTS[chosen]; !endsPatchSet(r);
              r += PATCH_RECORD_SIZE) {
-            FUZZ_CHECK(offsetOf(r) >= FUZZ_BASE);  // the zeros before are never written
-            expected[offsetOf(r) - FUZZ_BASE] = r[5];
+            const PatchRecord record = readPatchRecord(r);
+            FUZZ_CHECK(record.offset >= FUZZ_BASE);  // the zeros before are never written
+            expected[record.offset - FUZZ_BASE] = record.replacement;
         }
     }
     FUZZ_CHECK(after == expected);

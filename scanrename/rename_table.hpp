@@ -70,16 +70,12 @@ using RenameTable = std::array<std::uint8_t, RENAME_TABLE_SIZE>;
 
 namespace rename_table_detail {
 
-// Writes name as UTF-16BE, then FIELD_END; the rest of the field stays 0x00.
-// U+0000 fill up to fillTo code units.
+// Writes name as UTF-16BE, then FIELD_END after fillTo code units (or after
+// the name, if longer); the rest of the field stays 0x00, the U+0000 fill.
 constexpr void putField(RenameTable& table, std::size_t at, std::u16string_view name,
                         std::size_t fillTo) {
-    std::size_t i = 0;
-    for (; i < name.size(); ++i) {
-        table[at + 2 * i] = static_cast<std::uint8_t>(name[i] >> 8);
-        table[at + 2 * i + 1] = static_cast<std::uint8_t>(name[i] & 0xFF);
-    }
-    table[at + 2 * (fillTo > i ? fillTo : i)] = FIELD_END;
+    const std::size_t written = encodeUtf16be(table.data() + at, name);
+    table[at + (2 * fillTo > written ? 2 * fillTo : written)] = FIELD_END;
 }
 
 constexpr RenameTable makeRenameTable() {
@@ -131,6 +127,28 @@ constexpr bool longerNamesComeFirst() {
     return true;
 }
 
+// Code unit i of a row's new name as stored: the name, then U+0000 fill up to
+// the old name's length.
+constexpr char16_t storedNewUnit(const NamePair& pair, std::size_t i) {
+    return i < pair.newName.size() ? pair.newName[i] : u'\0';
+}
+
+// A renamed name tells its row only if no stored new name begins another.
+constexpr bool newNamesBeginNoOther() {
+    for (const NamePair& shorter : RENAME_PAIRS) {
+        for (const NamePair& longer : RENAME_PAIRS) {
+            bool begins = &shorter != &longer && shorter.oldName.size() <= longer.oldName.size();
+            for (std::size_t i = 0; begins && i < shorter.oldName.size(); ++i) {
+                begins = storedNewUnit(shorter, i) == storedNewUnit(longer, i);
+            }
+            if (begins) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace rename_table_detail
 
 inline constexpr RenameTable RENAME_TABLE = rename_table_detail::makeRenameTable();
@@ -142,5 +160,7 @@ static_assert(rename_table_detail::pairsAreWellFormed(),
               "new names may not be longer than old ones");
 static_assert(rename_table_detail::longerNamesComeFirst(),
               "a name must come before any name that is its prefix");
+static_assert(rename_table_detail::newNamesBeginNoOther(),
+              "no new name, U+0000 fill included, may begin another row's");
 static_assert(RENAME_TABLE[RENAME_TABLE_SIZE - RENAME_ROW_SIZE] == FIELD_END &&
               RENAME_TABLE[RENAME_TABLE_SIZE - NAME_FIELD_SIZE] == FIELD_END);

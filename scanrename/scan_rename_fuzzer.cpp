@@ -1,8 +1,9 @@
 // Fuzz target of Velnari's engine: any file, as an in-memory font.
 // Checks the engine against a plain model of the scan written from the name
 // pairs (not from the table's bytes): the file keeps its length, and it ends
-// byte for byte as the model says, so only the names of occurrences 4 to 7
-// change, and only into the table's new names.
+// byte for byte as the model says, so only the Latin names of occurrences 4
+// to 7 change, and only into the table's new names; names renamed before
+// count as occurrences and are left as they are.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -47,27 +48,32 @@ const std::vector<EncodedPair>& encodedPairs() {
     return pairs;
 }
 
+bool begins(const std::uint8_t* at, std::size_t available, const Bytes& name) {
+    return name.size() <= available && std::equal(name.begin(), name.end(), at);
+}
+
 Model modelScan(const std::uint8_t* data, std::size_t size) {
     static const Bytes family = utf16be(u"Kanovel");
+    static const Bytes renamedFamily = utf16be(u"Ｋ．ａｎｏｖｅｌ");
     Model model{Bytes(data, data + size)};
     int occurrences = 0;
-    for (std::size_t p = 0; p < 4096 && p + family.size() <= size; ++p) {
+    for (std::size_t p = 0; p < 4096 && p < size; ++p) {
         std::uint8_t* at = model.bytes.data() + p;
-        if (!std::equal(family.begin(), family.end(), at)) {
+        const std::size_t available = std::min<std::size_t>(48, size - p);
+        const bool latin = begins(at, available, family);
+        if (!latin && !begins(at, available, renamedFamily)) {
             continue;
         }
-        const std::size_t available = std::min<std::size_t>(48, size - p);
         const EncodedPair* row = nullptr;
         for (const EncodedPair& pair : encodedPairs()) {
-            if (pair.oldName.size() <= available &&
-                std::equal(pair.oldName.begin(), pair.oldName.end(), at)) {
+            if (begins(at, available, latin ? pair.oldName : pair.newName)) {
                 row = &pair;
                 break;
             }
         }
         ++occurrences;
         model.lastFound = row != nullptr;
-        if (row != nullptr && occurrences >= 4 && occurrences <= 7) {
+        if (latin && row != nullptr && occurrences >= 4 && occurrences <= 7) {
             std::copy(row->newName.begin(), row->newName.end(), at);
         }
     }

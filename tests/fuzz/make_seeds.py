@@ -1,7 +1,8 @@
 """Writes the fuzzers' seed corpus from the project's own generators:
     scan/   our sample font, for several names of the family
     patch/  our eight L-series fonts, from FUZZ_BASE on (the patch target's input
-            is laid into its file at that offset)
+            is laid into its file at that offset); each also renamed, and cut
+            short after the lengths and two copies, as VelnariL's writes leave it
 
     python3 make_seeds.py MAKE_SAMPLE_FONT MAKE_LSERIES_FONTS OUTDIR
 """
@@ -14,6 +15,34 @@ import tempfile
 FUZZ_BASE = 0x04D800
 NAMES = ["KanovelR11 Bold", "KanovelRQ86", "KanovelVS86", "Kanovel11 Bold", "KanovelW86",
          "KanovelX99 Bold"]
+L_SERIES_NEW = {"KanovelSL86 Bold": "Ｋ．ａｎｏｖｅｌＳＢＬ", "KanovelTL86 Bold": "Ｋ．ａｎｏｖｅｌＴＢＬ",
+                "KanovelRL86 Bold": "Ｋ．ａｎｏｖｅｌＲＢＬ", "KanovelL86 Bold": "Ｋ．ａｎｏｖｅｌＢＬ",
+                "KanovelSL86": "Ｋ．ａｎｏｖｅｌＳＬ", "KanovelTL86": "Ｋ．ａｎｏｖｅｌＴＬ",
+                "KanovelRL86": "Ｋ．ａｎｏｖｅｌＲＬ", "KanovelL86": "Ｋ．ａｎｏｖｅｌＬ"}
+
+
+def writes(old):
+    """VelnariL's 15 writes for the font named old, in file order: (offset, bytes)."""
+    new = L_SERIES_NEW[old]
+    old_cp, new_cp = old.encode("cp932"), new.encode("cp932")
+    old_u16, new_u16 = old.encode("utf-16-be"), new.encode("utf-16-be")
+    out = [(at, bytes([len(new_cp)])) for at in (0x04D817, 0x04D82F, 0x04D83B, 0x04D86B)]
+    out += [(at, bytes([len(new_u16)])) for at in (0x04D8EF, 0x04D907, 0x04D913)]
+    out += [(at, new_cp.ljust(len(old_cp), b"\0")) for at in (0x04E23A, 0x04E43A, 0x04E53A, 0x04E93A)]
+    out += [(at, new_u16.ljust(len(old_u16), b"\0")) for at in (0x04FD3A, 0x05013A, 0x05033A)]
+    return out + [(0x050B78 + len(old_cp), None)]
+
+
+def renamed(data, old, count):
+    """data, the font from FUZZ_BASE on, after the first count of its writes."""
+    out = bytearray(data)
+    for at, new in writes(old)[:count]:
+        at -= FUZZ_BASE
+        if new is None:
+            out[at] += 1
+        else:
+            out[at:at + len(new)] = new
+    return bytes(out)
 
 
 def main():
@@ -33,8 +62,10 @@ def main():
                 continue
             with open(os.path.join(work, font), "rb") as f:
                 data = f.read()[FUZZ_BASE:]
-            with open(os.path.join(out, "patch", font[:-4]), "wb") as seed:
-                seed.write(data)
+            old = font[:-4].replace("-", " ")
+            for suffix, count in (("", 0), ("-cut", 9), ("-renamed", 15)):
+                with open(os.path.join(out, "patch", font[:-4] + suffix), "wb") as seed:
+                    seed.write(renamed(data, old, count))
 
 
 if __name__ == "__main__":

@@ -72,25 +72,53 @@ TEST(PatchCatalogue, SiblingSetsShareTheirOffsets) {
     EXPECT_EQ(recordsOf(1)[14].expected, 'T');
 }
 
-// A file of the L-series size holding the expected (or replacement) byte of every record.
-Bytes fileMatching(int set, bool renamed = false) {
+// Which records (the i-th of a set's n) a file holds renamed.
+using RenamedRecords = bool (*)(std::size_t i, std::size_t n);
+bool none(std::size_t, std::size_t) {
+    return false;
+}
+bool all(std::size_t, std::size_t) {
+    return true;
+}
+bool firstHalf(std::size_t i, std::size_t n) {
+    return i < n / 2;
+}
+bool everyOther(std::size_t i, std::size_t) {
+    return i % 2 == 1;
+}
+bool allButLast(std::size_t i, std::size_t n) {
+    return i + 1 < n;
+}
+
+// A file of the L-series size holding the replacement byte of the renamed
+// records and the expected byte of the others.
+Bytes fileMatching(int set, RenamedRecords renamed = none) {
     Bytes bytes(0x050B90, 0x00);
-    for (const Record& r : recordsOf(set)) {
-        bytes[r.offset] = renamed ? r.replacement : r.expected;
+    const std::vector<Record> records = recordsOf(set);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        bytes[records[i].offset] =
+            renamed(i, records.size()) ? records[i].replacement : records[i].expected;
     }
     return bytes;
 }
 
 TEST(FindPatchSet, ChoosesTheMatchingSetAndApplyingItRenames) {
+    // An original font is renamed; one that a run cut short is completed.
+    const std::pair<RenamedRecords, Verdict> starts[] = {{none, Verdict::Finished},
+                                                         {firstHalf, Verdict::Completed},
+                                                         {everyOther, Verdict::Completed},
+                                                         {allButLast, Verdict::Completed}};
     for (int set = 0; set < 8; ++set) {
-        MemoryFile file(fileMatching(set));
-        EXPECT_EQ(findPatchSet(file.stream), set);
-        const EngineResult result = patchAndRename(file.stream);
-        EXPECT_EQ(result.verdict, Verdict::Finished);
-        EXPECT_TRUE(result.finish);
-        EXPECT_EQ(file.bytes(), fileMatching(set, true));
-        // A renamed file no longer matches any set.
-        EXPECT_EQ(findPatchSet(file.stream), NO_SET);
+        for (const auto& [renamed, verdict] : starts) {
+            MemoryFile file(fileMatching(set, renamed));
+            EXPECT_EQ(findPatchSet(file.stream), renamed == none ? set : NO_SET);
+            const EngineResult result = patchAndRename(file.stream);
+            EXPECT_EQ(result.verdict, verdict) << "set " << set;
+            EXPECT_TRUE(result.finish);
+            EXPECT_EQ(file.bytes(), fileMatching(set, all)) << "set " << set;
+            // A renamed file no longer matches any set.
+            EXPECT_EQ(findPatchSet(file.stream), NO_SET);
+        }
     }
 }
 
@@ -107,12 +135,28 @@ TEST(FindPatchSet, AnyDifferingByteRejectsTheFileUntouched) {
     cut.resize(0x050B88);  // ends just before the last record's byte
     Bytes cutSeven = fileMatching(7);
     cutSeven.resize(0x050B82);
+    Bytes partlyWithOther = fileMatching(0, firstHalf);
+    partlyWithOther[0x050B88] = 0x00;  // neither 0x48 nor 0x49
+    Bytes partlyCut = fileMatching(0, firstHalf);
+    partlyCut.resize(0x050B88);
+    // Set 0 renamed where set 1 gets the same byte: sets 0 and 1 both fit.
+    Bytes twoSets = fileMatching(0);
+    const std::vector<Record> zero = recordsOf(0);
+    const std::vector<Record> one = recordsOf(1);
+    for (std::size_t i = 0; i < zero.size(); ++i) {
+        if (zero[i].replacement == one[i].replacement) {
+            twoSets[zero[i].offset] = zero[i].replacement;
+        }
+    }
     const Case cases[] = {
         {"last record", lastMissing},
         {"byte after the old name", afterName},
         {"file cut short", cut},
         {"set 7 cut short", cutSeven},
-        {"renamed already", fileMatching(3, true)},
+        {"renamed already", fileMatching(3, all)},
+        {"partly renamed, a byte of neither", partlyWithOther},
+        {"partly renamed, cut short", partlyCut},
+        {"partly renamed as two sets", twoSets},
         {"empty file", Bytes{}},
     };
     for (const Case& c : cases) {

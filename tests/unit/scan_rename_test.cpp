@@ -70,6 +70,21 @@ TEST(LookupRow, ATableThatStartsWithTheEndRowFindsNothing) {
     EXPECT_EQ(lookupRow(empty.data(), window.data(), 48), NO_ROW);
 }
 
+// UTF-8 text of one- and three-byte characters ("Ｋ．ａｎｏｖｅｌ") as UTF-16BE.
+Bytes utf16FromUtf8(const char* text) {
+    Bytes out;
+    for (const auto* s = reinterpret_cast<const unsigned char*>(text); *s != 0;) {
+        unsigned unit = *s++;
+        if (unit >= 0xE0) {
+            unit = (unit & 0x0F) << 12 | (s[0] & 0x3F) << 6 | (s[1] & 0x3F);
+            s += 2;
+        }
+        out.push_back(static_cast<std::uint8_t>(unit >> 8));
+        out.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+    }
+    return out;
+}
+
 // A file of the given size with UTF-16BE names at the given offsets.
 struct Placed {
     std::size_t at;
@@ -82,7 +97,7 @@ Bytes fileWith(std::size_t size, std::initializer_list<Placed> names) {
         bytes[i] = static_cast<std::uint8_t>(0x80 + i % 61);  // no accidental "Kanovel"
     }
     for (const Placed& p : names) {
-        put(bytes, p.at, utf16(p.name));
+        put(bytes, p.at, utf16FromUtf8(p.name));
     }
     return bytes;
 }
@@ -138,6 +153,14 @@ TEST(ScanAndRename, VerdictFollowsTheLastOccurrence) {
         {{{0, "KanovelR11"}, {100, "KanovelZZ"}}, Verdict::NotRecognised},
         {{{4095, "KanovelQ"}}, Verdict::NotRecognised},
         {{{4000, "KanovelR11"}, {4096, "KanovelQ"}}, Verdict::Finished},
+        // A name renamed before counts; its row is the one whose stored new
+        // name, fill included, begins it ("KanovelR11 Bold" leaves four U+0000).
+        {{{0, "Ｋ．ａｎｏｖｅｌＲ１"}}, Verdict::Finished},
+        {{{0, "KanovelZZ"}, {100, "Ｋ．ａｎｏｖｅｌＲ１"}}, Verdict::Finished},
+        {{{0, "KanovelR11"}, {100, "Ｋ．ａｎｏｖｅｌＺ１"}}, Verdict::NotRecognised},
+        {{{0, "KanovelR11"}, {100, "Ｋ．ａｎｏｖｅｌＲＢ１"}}, Verdict::NotRecognised},
+        {{{4090, "Ｋ．ａｎｏｖｅｌＲ１"}}, Verdict::Finished},
+        {{{4096, "Ｋ．ａｎｏｖｅｌＲ１"}}, Verdict::NoNamesFound},
     };
     for (const Case& c : cases) {
         const Bytes original = fileWith(5000, c.names);
@@ -204,17 +227,31 @@ TEST(ScanAndRename, AShortFileIsNeverLengthened) {
     }
 }
 
-TEST(ScanAndRename, ASecondRunFindsOnlyTheNamesLeftInLatin) {
+TEST(ScanAndRename, ARunCutShortIsCompletedAndASecondRunChangesNothing) {
+    // Twelve names, so that a second run that did not count renamed names
+    // would find four more to rename.
     Bytes original = fileWith(3000, {});
-    for (std::size_t i = 0; i < 7; ++i) {
-        put(original, 64 * i, utf16("KanovelS11 Bold"));
+    for (std::size_t i = 0; i < 12; ++i) {
+        put(original, 64 * i, utf16(i % 2 == 0 ? "KanovelR11 Bold" : "KanovelR11"));
     }
-    MemoryFile file(original);
-    scanAndRename(file.stream);
-    const Bytes once = file.bytes();
-    EXPECT_NE(once, original);
-    EXPECT_EQ(scanAndRename(file.stream).verdict, Verdict::Finished);
-    EXPECT_EQ(file.bytes(), once);
+    const Bytes* newNames[4] = {&ROW1_NEW, &R11_BOLD_NEW, &ROW1_NEW, &R11_BOLD_NEW};  // 4 to 7
+    Bytes renamed = original;
+    for (std::size_t k = 0; k < 4; ++k) {
+        put(renamed, 64 * (3 + k), *newNames[k]);
+    }
+    // Which of occurrences 4 to 7 an interrupted run had renamed.
+    const std::vector<std::size_t> cutShort[] = {{}, {4}, {5, 7}, {4, 5, 6}, {4, 5, 6, 7}};
+    for (const std::vector<std::size_t>& done : cutShort) {
+        Bytes start = original;
+        for (std::size_t occurrence : done) {
+            put(start, 64 * (occurrence - 1), *newNames[occurrence - 4]);
+        }
+        MemoryFile file(start);
+        for (int run = 0; run < 2; ++run) {
+            EXPECT_EQ(scanAndRename(file.stream).verdict, Verdict::Finished);
+            EXPECT_EQ(file.bytes(), renamed) << done.size() << " renamed, run " << run;
+        }
+    }
 }
 
 }  // namespace
