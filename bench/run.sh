@@ -42,9 +42,10 @@ for prog in velnari velnaril; do
     case $prog in velnari) exe=$B/Velnari ;; velnaril) exe=$B/VelnariL ;; esac
     pristine=$work/$prog.ttf
     target=$work/target.ttf
-    set -- $("$B/bench/run_timer" alternate "$RUNS" "$pristine" "$target" \
+    read -r trivial_us prog_us ratio <<EOF
+$("$B/bench/run_timer" alternate "$RUNS" "$pristine" "$target" \
         -- "$B/bench/trivial" "$target" /b -- "$exe" "$target" /b)
-    trivial_us=$1 prog_us=$2 ratio=$3
+EOF
 
     cp "$pristine" "$target"
     own=$(syscalls "$exe" "$target" /b)
@@ -56,9 +57,10 @@ for prog in velnari velnaril; do
     seq_prog=$("$B/bench/run_timer" sequence "$COPIES" "$pristine" "$work/seq" -- "$exe" "{}" /b)
     seq_ratio=$(awk "BEGIN { printf \"%.3f\", $seq_prog / $seq_trivial }")
 
-    set -- $("$B/bench/run_timer" alternate 15 "$pristine" "$target" \
+    read -r _ fonttools_us _ <<EOF
+$("$B/bench/run_timer" alternate 15 "$pristine" "$target" \
         -- "$B/bench/trivial" -- "$(command -v $PY)" bench/fonttools_rename.py "$prog" "$target")
-    fonttools_us=$2
+EOF
 
     printf '%-9s %11s %11s %5s  %4s (%s - %s)%13s %10s  %13s\n' "$prog" "$trivial_us" "$prog_us" \
         "$ratio" "$((own - floor))" "$own" "$floor" "" "$seq_ratio" "$fonttools_us"
