@@ -137,7 +137,7 @@ class WindowsFileEdit(FontCase):
                 self.assertIn(b"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", data)  # Windows 10/11
                 self.assertIn(f"{title}: Kanovel".encode("utf-16-le"), data)  # Japanese description
                 self.assertIn("フォント名変更ツール".encode("utf-16-le"), data)
-                self.assertIn("1.0.0".encode("utf-16-le"), data)
+                self.assertIn(os.environ["VELNARI_VERSION"].encode("utf-16-le"), data)
 
     def test_all_three_times_are_kept_to_100_ns(self):
         tool("make_lseries_fonts", self.dir)
