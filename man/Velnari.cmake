@@ -1,0 +1,32 @@
+# What Velnari's manual pages say of it alone (man/velnari.1.in, man/velnari.ja.1.in).
+set(VELNARI_OTHER_PROGRAM VelnariL)
+set(VELNARI_MAN_SUMMARY_EN "rename the Kanovel fonts in place")
+set(VELNARI_MAN_SUMMARY_JA "Kanovel フォントのフォント名をその場で書き換える")
+set(VELNARI_MAN_ENGINE_EN [=[
+Velnari finds the Kanovel names in the first 4,096 bytes of the font and
+renames only the 4th to the 7th occurrences, byte length for byte length,
+from a table of the 35 names it knows.
+It counts the names it renamed before as occurrences too, so a second run
+changes nothing and a run that was interrupted is finished by the next.]=])
+set(VELNARI_MAN_ENGINE_JA [=[
+Velnari はフォントの先頭 4,096 バイトから Kanovel のフォント名を探し、
+4 番目から 7 番目までの出現だけを、知っている 35 種類の名前の表に従って、
+同じバイト数の全角の名前に書き換えます。
+前に書き換えた名前も出現として数えるので、2 回目の実行では何も変わらず、
+途中で止まった変更は次の実行で完了します。]=])
+set(VELNARI_MAN_MESSAGES_EN [=[
+.TP
+フォント名は変更していません。ファイルは元のままです。
+After "finished": no name was changed; the file is as it was.
+.TP
+Kanovel のフォント名が見つからないため、何も変更していません ...
+The same, when no Kanovel name was found at all: use VelnariL for the
+fonts of the L series.]=])
+set(VELNARI_MAN_MESSAGES_JA [=[
+.TP
+フォント名は変更していません。ファイルは元のままです。
+「処理を終了しました。」の後に：名前を 1 つも変更していません。
+.TP
+Kanovel のフォント名が見つからないため、何も変更していません ...
+Kanovel の名前がまったく見つかりませんでした。
+L シリーズのフォントには VelnariL を使ってください。]=])

@@ -1,0 +1,26 @@
+# What VelnariL's manual pages say of it alone (man/velnari.1.in, man/velnari.ja.1.in).
+set(VELNARI_OTHER_PROGRAM Velnari)
+set(VELNARI_MAN_SUMMARY_EN "rename the eight L-series Kanovel fonts in place")
+set(VELNARI_MAN_SUMMARY_JA "Kanovel L シリーズの 8 つのフォントのフォント名をその場で書き換える")
+set(VELNARI_MAN_ENGINE_EN [=[
+VelnariL knows the exact layout of the eight fonts of the L series.
+It recognises which one it has by every byte it would change, then renames
+the font's seven stored copies of its name (four CP932, three UTF-16BE)
+and their lengths.
+A file it does not recognise, or one already renamed, is left alone;
+a rename that was interrupted is completed by the next run.]=])
+set(VELNARI_MAN_ENGINE_JA [=[
+VelnariL は L シリーズの 8 つのフォントの配置を正確に知っています。
+書き換えるはずのすべてのバイトでどのフォントかを見分け、
+フォントに 7 か所ある名前（CP932 で 4 か所、UTF-16BE で 3 か所）と
+その長さを書き換えます。
+見分けられないファイルや変更済みのファイルはそのまま残します。
+途中で止まった変更は次の実行で完了します。]=])
+set(VELNARI_MAN_MESSAGES_EN [=[
+.TP
+中断されていたフォント名の変更を最後まで行いました。
+After "finished": a rename that had been interrupted was completed.]=])
+set(VELNARI_MAN_MESSAGES_JA [=[
+.TP
+中断されていたフォント名の変更を最後まで行いました。
+「処理を終了しました。」の後に：途中で止まっていた変更を完了しました。]=])
