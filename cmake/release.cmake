@@ -65,7 +65,6 @@ set(CPACK_PACKAGE_VENDOR "the Velnari developers")
 set(CPACK_PACKAGE_CONTACT "Velnari developers <velnari@users.noreply.example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "rename the Kanovel fonts in place")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_STRIP_FILES ON)
 # Every file in an archive gets the source's date; the .deb gets Debian's
 # copyright and changelog files (cmake/cpack-staging.cmake).
 set(CPACK_VELNARI_SOURCE_DATE_EPOCH ${VELNARI_SOURCE_DATE_EPOCH})
@@ -89,6 +88,9 @@ else()
   install(TARGETS Velnari VelnariL RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES README.md LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   set(CPACK_GENERATOR DEB TGZ)
+  # Debian wants stripped programs in any build; a Release build links them
+  # stripped already (the .exe files too: strip would stamp them with the time).
+  set(CPACK_STRIP_FILES ON)
   set(CPACK_PACKAGE_FILE_NAME velnari-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
