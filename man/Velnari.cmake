@@ -1,5 +1,6 @@
 # What Velnari's manual pages say of it alone (man/velnari.1.in, man/velnari.ja.1.in).
 set(VELNARI_OTHER_PROGRAM VelnariL)
+set(VELNARI_MAN_EXAMPLE "KanovelR11 Bold")
 set(VELNARI_MAN_SUMMARY_EN "rename the Kanovel fonts in place")
 set(VELNARI_MAN_SUMMARY_JA "Kanovel フォントのフォント名をその場で書き換える")
 set(VELNARI_MAN_ENGINE_EN [=[

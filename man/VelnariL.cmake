@@ -1,5 +1,6 @@
 # What VelnariL's manual pages say of it alone (man/velnari.1.in, man/velnari.ja.1.in).
 set(VELNARI_OTHER_PROGRAM Velnari)
+set(VELNARI_MAN_EXAMPLE "KanovelSL86 Bold")
 set(VELNARI_MAN_SUMMARY_EN "rename the eight L-series Kanovel fonts in place")
 set(VELNARI_MAN_SUMMARY_JA "Kanovel L シリーズの 8 つのフォントのフォント名をその場で書き換える")
 set(VELNARI_MAN_ENGINE_EN [=[
