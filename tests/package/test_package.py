@@ -10,6 +10,8 @@ import unittest
 SOURCE = os.environ["VELNARI_SOURCE"]
 BUILD = os.environ["VELNARI_BUILD"]
 VERSION = os.environ["VELNARI_VERSION"]
+CMAKE = os.environ["CMAKE"]
+CPACK = os.environ["CPACK"]
 TIMEOUT = 120
 
 PROGRAMS = ["Velnari", "VelnariL"]
@@ -36,7 +38,7 @@ def files_under(root):
 class InstallLayout(unittest.TestCase):
     def test_install_puts_programs_documents_and_manual_pages_in_place(self):
         with tempfile.TemporaryDirectory() as prefix:
-            run("cmake", "--install", BUILD, "--prefix", prefix)
+            run(CMAKE, "--install", BUILD, "--prefix", prefix)
             self.assertEqual(files_under(prefix), LAYOUT)
             for program in PROGRAMS:
                 self.assertTrue(os.access(os.path.join(prefix, "bin", program), os.X_OK))
@@ -50,7 +52,7 @@ class InstallLayout(unittest.TestCase):
 class DebianPackage(unittest.TestCase):
     def test_deb_installs_runs_and_passes_lintian(self):
         with tempfile.TemporaryDirectory() as scratch:
-            run("cpack", "-G", "DEB", "-B", scratch, "--config",
+            run(CPACK, "-G", "DEB", "-B", scratch, "--config",
                 os.path.join(BUILD, "CPackConfig.cmake"))
             deb, = glob.glob(os.path.join(scratch, "*.deb"))
             fields = {name: run("dpkg-deb", "-f", deb, name).strip()
@@ -102,13 +104,13 @@ class ManualPages(unittest.TestCase):
 
 def release_build(folder, *configure):
     """The programs and their packages, built from SOURCE in FOLDER."""
-    run("cmake", "-S", SOURCE, "-B", folder, "-DCMAKE_BUILD_TYPE=Release",
+    run(CMAKE, "-S", SOURCE, "-B", folder, "-DCMAKE_BUILD_TYPE=Release",
         "-DVELNARI_BUILD_TESTS=OFF", "-DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON", *configure)
     targets = ["Velnari", "VelnariL"]
     if not configure:
         targets += [f"man_{p}_{language}" for p in PROGRAMS for language in ["en", "ja"]]
-    run("cmake", "--build", folder, "-j2", "--target", *targets)
-    run("cpack", "-B", folder, "--config", os.path.join(folder, "CPackConfig.cmake"), cwd=folder)
+    run(CMAKE, "--build", folder, "-j2", "--target", *targets)
+    run(CPACK, "-B", folder, "--config", os.path.join(folder, "CPackConfig.cmake"), cwd=folder)
 
 
 class Reproducible(unittest.TestCase):
