@@ -23,10 +23,6 @@ set(ENV{SOURCE_DATE_EPOCH} ${VELNARI_SOURCE_DATE_EPOCH})  # string(TIMESTAMP) fo
 string(TIMESTAMP VELNARI_SOURCE_DATE "%Y-%m-%d" UTC)
 set(ENV{SOURCE_DATE_EPOCH} "${saved_epoch}")
 
-# Installed names follow the package's, in lower case.
-set(CMAKE_INSTALL_DOCDIR share/doc/velnari CACHE PATH "Documentation (README, LICENSE, CHANGELOG)")
-include(GNUInstallDirs)
-
 # A manual page of a program in a language (en or ja, UTF-8) from its template
 # and the program's own text (man/<program>.cmake), gzipped where installed.
 function(velnari_manual_page program language)
