@@ -1,9 +1,12 @@
 #!/bin/sh
 # The speed benchmark. Builds the native programs, then prints, for each
 # program on its sample font in batch mode:
-#   - median wall time against a trivial program of ours (alternating runs),
+#   - median wall time of a fresh rename against a program of ours that makes
+#     one durable write of the same file (open, pwrite, fsync, close), and of
+#     a run on the renamed font (nothing to write) against a trivial program
+#     (alternating runs),
 #   - system calls beyond the trivial program's (strace -c -f),
-#   - renaming 1,000 copies one after another against 1,000 trivial runs,
+#   - renaming 1,000 copies one after another against 1,000 durable writes,
 #   - the peer figure: fontTools renaming the same names in the same file.
 # Installs what it uses (strace, Debian's python3-fonttools) when run as root.
 set -eu
@@ -20,7 +23,7 @@ python3 -c 'import fontTools' 2>/dev/null || PY=/usr/bin/python3
 
 cmake --preset default >/dev/null
 cmake --build --preset default --target Velnari VelnariL make_sample_font make_lseries_fonts \
-    trivial run_timer >/dev/null
+    trivial durable run_timer >/dev/null
 B=build/default
 RUNS=${RUNS:-300}
 COPIES=${COPIES:-1000}
@@ -37,13 +40,20 @@ syscalls() {  # total system calls of one run, from strace's summary
     awk '$NF == "total" { print $(NF-2) }' "$work/strace.txt"
 }
 
-echo "program   trivial(us) program(us) ratio  syscalls(beyond trivial)  ${COPIES}x ratio  fontTools(us)"
+echo "program   durable(us) rename(us) ratio  trivial(us) unchanged(us) ratio  syscalls(beyond trivial)  ${COPIES}x ratio  fontTools(us)"
 for prog in velnari velnaril; do
     case $prog in velnari) exe=$B/Velnari ;; velnaril) exe=$B/VelnariL ;; esac
     pristine=$work/$prog.ttf
     target=$work/target.ttf
-    read -r trivial_us prog_us ratio <<EOF
+    renamed=$work/$prog-renamed.ttf
+    cp "$pristine" "$renamed"
+    "$exe" "$renamed" /b </dev/null
+    read -r durable_us prog_us ratio <<EOF
 $("$B/bench/run_timer" alternate "$RUNS" "$pristine" "$target" \
+        -- "$B/bench/durable" "$target" -- "$exe" "$target" /b)
+EOF
+    read -r trivial_us unchanged_us unchanged_ratio <<EOF
+$("$B/bench/run_timer" alternate "$RUNS" "$renamed" "$target" \
         -- "$B/bench/trivial" "$target" /b -- "$exe" "$target" /b)
 EOF
 
@@ -52,7 +62,7 @@ EOF
     floor=$(syscalls "$B/bench/trivial" "$target" /b)
 
     rm -f "$work/seq/"*
-    seq_trivial=$("$B/bench/run_timer" sequence "$COPIES" "$pristine" "$work/seq" -- "$B/bench/trivial" "{}" /b)
+    seq_trivial=$("$B/bench/run_timer" sequence "$COPIES" "$pristine" "$work/seq" -- "$B/bench/durable" "{}")
     rm -f "$work/seq/"*
     seq_prog=$("$B/bench/run_timer" sequence "$COPIES" "$pristine" "$work/seq" -- "$exe" "{}" /b)
     seq_ratio=$(awk "BEGIN { printf \"%.3f\", $seq_prog / $seq_trivial }")
@@ -62,6 +72,7 @@ $("$B/bench/run_timer" alternate 15 "$pristine" "$target" \
         -- "$B/bench/trivial" -- "$(command -v $PY)" bench/fonttools_rename.py "$prog" "$target")
 EOF
 
-    printf '%-9s %11s %11s %5s  %4s (%s - %s)%13s %10s  %13s\n' "$prog" "$trivial_us" "$prog_us" \
-        "$ratio" "$((own - floor))" "$own" "$floor" "" "$seq_ratio" "$fonttools_us"
+    printf '%-9s %11s %10s %5s  %11s %13s %5s  %4s (%s - %s)%13s %10s  %13s\n' "$prog" \
+        "$durable_us" "$prog_us" "$ratio" "$trivial_us" "$unchanged_us" "$unchanged_ratio" \
+        "$((own - floor))" "$own" "$floor" "" "$seq_ratio" "$fonttools_us"
 done

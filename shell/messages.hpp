@@ -3,8 +3,11 @@
 // carries its reading beside it. "%s" stands for the target path.
 #pragma once
 
-#ifndef VELNARI_VERSION  // set by the build from the project's version
+#ifndef VELNARI_VERSION  // set by the build, from the project's version and licence
 #define VELNARI_VERSION "0"
+#endif
+#ifndef VELNARI_COPYRIGHT
+#define VELNARI_COPYRIGHT "Copyright (c) 2026 the Velnari developers"
 #endif
 
 enum MessageId : unsigned char {
@@ -156,9 +159,7 @@ inline constexpr const char* NO_FILE_HINT_LINES[] = {
 
 // --version: the program's name and version, then the licence.
 inline constexpr const char* VERSION_LINE = "%s " VELNARI_VERSION "\n";
-inline constexpr const char* COPYRIGHT_LINES =
-    "Copyright (c) 2026 the Velnari developers\n"
-    "MIT License\n";
+inline constexpr const char* COPYRIGHT_LINES = VELNARI_COPYRIGHT "\nMIT License\n";
 
 // The usage text, printed for /?, -?, -h or --help: Japanese, then English.
 // "%s" stands for the program's name.
