@@ -10,4 +10,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot --init >/dev/null 2>&1
     wineserver --wait
 fi
+# Wine's services start with the first program of a session and hold that
+# program's output open until the session ends. Kept 60 s past its last
+# program (a server already running just refuses), one session lasts a whole
+# test run, whose first program (the tests' fixture) prints nowhere.
+wineserver -p60 </dev/null >/dev/null 2>&1 || :
 exec wine "$@"

@@ -1,15 +1,18 @@
 """Shared helpers of the end-to-end tests: run a real program as a user or a
 script would, and say what it must have printed, in bytes.
 
-The expected texts are typed from the specification in Unicode and turned
+The expected texts are typed in Unicode and turned
 into CP932 and UTF-16BE by iconv, so they do not come from the code under test.
 """
 import contextlib
 import os
+import pty
+import select
 import shlex
 import subprocess
 import tempfile
 import time
+import types
 import unittest
 
 TIMEOUT = float(os.environ.get("E2E_TIMEOUT", "30"))
@@ -71,37 +74,79 @@ def run(prog, *args, stdin=b"", env=None, **popen):
     return done.stdout, done.stderr
 
 
-def waits_for_enter(prog, *args, env=None, **popen):
-    """Runs the program with a stdin that stays open; returns (waited, stdout).
-
-    waited is True when the program was still running after a pause and ended
-    once a line was typed: it sat at its prompt. False when it ended alone."""
-    proc = subprocess.Popen(RUNNER + [prog, *args], stdin=subprocess.PIPE,
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env, **popen)
-    try:
-        proc.wait(timeout=2.0 if not WINDOWS else 4.0)
-        waited = False
-    except subprocess.TimeoutExpired:
-        waited = True
-    out, _ = proc.communicate(input=b"\n", timeout=TIMEOUT)
-    return waited, out
-
-
 @contextlib.contextmanager
-def at_prompt(prog, *args):
-    """Runs the program until it asks for Enter and yields (its process, what
-    it printed); then presses Enter."""
-    proc = subprocess.Popen(RUNNER + [prog, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-    seen = b""
+def at_prompt(prog, *args, env=None, **popen):
+    """Runs the program with a standard input that stays open. Yields a record
+    once its output ends in the Enter prompt or closes: proc, out so far, and
+    at_prompt (the prompt is there and the program still runs). Then types one
+    line if it is at the prompt, and waits for the end: out, err and status
+    are then all it printed and returned, and waited says the line typed was
+    read, so the program sat at its prompt. Every step has the deadline
+    TIMEOUT, after which the test fails; there is no fixed pause."""
+    reader, writer = os.pipe()  # ours too: a line the program did not read stays in it
+    proc = subprocess.Popen(RUNNER + [prog, *args], stdin=reader, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, env=env, **popen)
+    record = types.SimpleNamespace(proc=proc, waited=False)
     try:
-        while not seen.endswith(cp932(PRESS_ENTER)):
-            chunk = proc.stdout.read1(4096)
-            if not chunk:
-                break
-            seen += chunk
-        yield proc, seen
+        record.out = read_until(proc.stdout, cp932(PRESS_ENTER))
+        record.at_prompt = record.out.endswith(cp932(PRESS_ENTER)) and proc.poll() is None
+        yield record
+        if record.at_prompt:
+            os.write(writer, b"\n")
+        record.out += read_until(proc.stdout, None)
+        record.status = proc.wait(timeout=TIMEOUT)
+        record.err = proc.stderr.read()
+        record.waited = record.at_prompt and not select.select([reader], [], [], 0)[0]
     finally:
-        proc.communicate(b"\n", timeout=TIMEOUT)
+        if proc.poll() is None:
+            proc.kill()
+        proc.wait()
+        proc.stdout.close()
+        proc.stderr.close()
+        os.close(reader)
+        os.close(writer)
+
+
+def read_until(stream, end):
+    """What arrives on the stream until it ends in end, or closes (end None:
+    until it closes). Fails the test at the deadline."""
+    seen, deadline = b"", time.monotonic() + TIMEOUT
+    while end is None or not seen.endswith(end):
+        left = deadline - time.monotonic()
+        if left <= 0 or not select.select([stream], [], [], left)[0]:
+            raise AssertionError(f"output not ended after {TIMEOUT} s: {seen!r}")
+        chunk = os.read(stream.fileno(), 4096)
+        if not chunk:
+            break
+        seen += chunk
+    return seen
+
+
+def waits_for_enter(prog, *args, env=None, **popen):
+    """(waited, stdout, stderr, status) of a run through at_prompt."""
+    with at_prompt(prog, *args, env=env, **popen) as record:
+        pass
+    return record.waited, record.out, record.err, record.status
+
+
+def read_terminal(args, env):
+    """What a POSIX program prints on a pseudo-terminal, with LF line ends."""
+    primary, secondary = pty.openpty()
+    proc = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=secondary,
+                            stderr=subprocess.DEVNULL, env=env)
+    os.close(secondary)
+    out = b""
+    while select.select([primary], [], [], TIMEOUT)[0]:
+        try:
+            chunk = os.read(primary, 4096)
+        except OSError:  # the program has gone and the terminal is closed
+            break
+        if not chunk:
+            break
+        out += chunk
+    proc.wait(timeout=TIMEOUT)
+    os.close(primary)
+    return out.replace(b"\r\n", b"\n")
 
 
 class FontCase(unittest.TestCase):
@@ -152,6 +197,79 @@ def sample_font(folder, name=None):
     tool("make_sample_font", path, *([name] if name else []))
     os.utime(path, ns=TIMES)
     return path
+
+
+# What becomes of our sample font's 4th to 7th stored names (the Japanese
+# family, unique and full names, and the typographic family) in Velnari.
+SAMPLE_RENAMED = ((("KanovelR11 Bold", "Ｋ．ａｎｏｖｅｌＲＢ１"),) * 3 +
+                  (("KanovelR11", "Ｋ．ａｎｏｖｅｌＲ１"),))
+
+# The eight L-series fonts: old name, new name, and the offset of the last
+# record, whose byte VelnariL counts up by one.
+L_SERIES = [
+    ("KanovelSL86 Bold", "Ｋ．ａｎｏｖｅｌＳＢＬ", 0x050B88),
+    ("KanovelTL86 Bold", "Ｋ．ａｎｏｖｅｌＴＢＬ", 0x050B88),
+    ("KanovelRL86 Bold", "Ｋ．ａｎｏｖｅｌＲＢＬ", 0x050B88),
+    ("KanovelL86 Bold", "Ｋ．ａｎｏｖｅｌＢＬ", 0x050B87),
+    ("KanovelSL86", "Ｋ．ａｎｏｖｅｌＳＬ", 0x050B83),
+    ("KanovelTL86", "Ｋ．ａｎｏｖｅｌＴＬ", 0x050B83),
+    ("KanovelRL86", "Ｋ．ａｎｏｖｅｌＲＬ", 0x050B83),
+    ("KanovelL86", "Ｋ．ａｎｏｖｅｌＬ", 0x050B82),
+]
+CP932_LENGTHS = [0x04D817, 0x04D82F, 0x04D83B, 0x04D86B]
+UTF16_LENGTHS = [0x04D8EF, 0x04D907, 0x04D913]
+CP932_COPIES = [0x04E23A, 0x04E43A, 0x04E53A, 0x04E93A]
+UTF16_COPIES = [0x04FD3A, 0x05013A, 0x05033A]
+
+
+def renamed_sample(data):
+    """Our sample font as Velnari leaves it: SAMPLE_RENAMED in UTF-16BE, each
+    new name padded with NULs to its old length."""
+    out = bytearray(data)
+    key = utf16be("Kanovel")
+    starts = [i for i in range(len(data)) if data.startswith(key, i)][3:]
+    assert len(starts) == len(SAMPLE_RENAMED)
+    for at, (old, new) in zip(starts, SAMPLE_RENAMED):
+        old_u16, new_u16 = utf16be(old), utf16be(new)
+        assert out[at:at + len(old_u16)] == old_u16
+        out[at:at + len(old_u16)] = new_u16 + bytes(len(old_u16) - len(new_u16))
+    return bytes(out)
+
+
+def renamed_lseries(data, old, new, last):
+    """An L-series font as VelnariL leaves it, built with iconv's encodings."""
+    out = bytearray(data)
+    old_cp, new_cp = iconv(old, "CP932"), iconv(new, "CP932")
+    old_u16, new_u16 = utf16be(old), utf16be(new)
+    for at in CP932_LENGTHS:
+        assert out[at] == len(old_cp)
+        out[at] = len(new_cp)
+    for at in UTF16_LENGTHS:
+        assert out[at] == len(old_u16)
+        out[at] = len(new_u16)
+    for at in CP932_COPIES:
+        assert out[at:at + len(new_cp)] == old_cp + bytes(len(new_cp) - len(old_cp))
+        out[at:at + len(new_cp)] = new_cp
+    for at in UTF16_COPIES:
+        assert out[at:at + len(old_u16)] == old_u16
+        out[at:at + len(old_u16)] = new_u16 + bytes(len(old_u16) - len(new_u16))
+    out[last] += 1
+    return bytes(out)
+
+
+def fonts_to_rename(folder):
+    """Our sample font and the L-series KanovelL86, with TIMES, by program;
+    and the bytes each program must leave in its font."""
+    tool("make_lseries_fonts", folder)
+    fonts = {"velnari": sample_font(folder), "velnaril": os.path.join(folder, "KanovelL86.ttf")}
+    rename = {"velnari": renamed_sample,
+              "velnaril": lambda data: renamed_lseries(data, *L_SERIES[-1])}
+    renamed = {}
+    for name, path in fonts.items():
+        with open(path, "rb") as f:
+            renamed[name] = rename[name](f.read())
+        os.utime(path, ns=TIMES)  # our read must not count
+    return fonts, renamed
 
 
 def fc_query(path, element):

@@ -12,8 +12,8 @@ import time
 import unittest
 
 from harness import (CANNOT_OPEN, FINISHED, NOT_RECOGNISED, PRESS_ENTER, RUNNER, TIMEOUT, TIMES,
-                     WINDOWS, FontCase, at_prompt, banner, cp932, program, run, sample_font,
-                     target_line, tool)
+                     WINDOWS, FontCase, at_prompt, banner, cp932, fonts_to_rename, program,
+                     renamed_sample, run, sample_font, target_line)
 
 PROGRAMS = (("velnari", "Velnari"), ("velnaril", "VelnariL"))
 # Unix locales for Wine's two ANSI code pages: 932 (Japanese) and 1252 (Western).
@@ -48,12 +48,9 @@ class WindowsFileEdit(FontCase):
         return dict(os.environ, LOCPATH=folder, LANG=locale, LC_ALL=locale)
 
     def test_any_path_opens_the_right_file_under_either_code_page(self):
-        plain = sample_font(self.dir)
-        with open(plain, "rb") as f:
+        with open(sample_font(self.dir), "rb") as f:
             original = f.read()
-        run(program("velnari"), plain, "/b")
-        with open(plain, "rb") as f:
-            renamed = f.read()
+        renamed = renamed_sample(original)
         long_folder = os.path.join(*(["d" * 60] * 5))
         rows = [os.path.join("日本語のフォルダ", "見本フォント.ttf"), "한국어 글꼴.ttf", "emoji 😀.ttf",
                 "Café.ttf", os.path.join(long_folder, "long.ttf"),
@@ -96,20 +93,22 @@ class WindowsFileEdit(FontCase):
                                         stdout=secondary, stderr=secondary,
                                         env=self.locale_env(locale))
                 os.close(secondary)
-                screen, pressed, deadline = b"", False, time.monotonic() + TIMEOUT
+                screen, pressed, deadline = b"", 0.0, time.monotonic() + TIMEOUT
                 while proc.poll() is None and time.monotonic() < deadline:
-                    if select.select([primary], [], [], 0.2)[0]:
+                    if select.select([primary], [], [], 0.1)[0]:
                         try:
                             screen += os.read(primary, 4096)
                         except OSError:
                             break
-                    if not pressed and "押してください".encode() in ESCAPES.sub(b"", screen):
-                        time.sleep(0.5)  # Wine's console is reading by now
+                    # Enter pressed before Wine's console reads is lost: pressed
+                    # again every half second until the program ends.
+                    if ("押してください".encode() in ESCAPES.sub(b"", screen) and
+                            time.monotonic() > pressed + 0.5):
                         attributes = termios.tcgetattr(primary)
                         attributes[0] &= ~termios.ICRNL  # Enter is a carriage return
                         termios.tcsetattr(primary, termios.TCSANOW, attributes)
                         os.write(primary, b"\r")
-                        pressed = True
+                        pressed = time.monotonic()
                 status = proc.wait(timeout=TIMEOUT)
                 os.close(primary)
                 text = ESCAPES.sub(b"", screen).decode("utf-8", errors="replace")
@@ -140,10 +139,8 @@ class WindowsFileEdit(FontCase):
                 self.assertIn(os.environ["VELNARI_VERSION"].encode("utf-16-le"), data)
 
     def test_all_three_times_are_kept_to_100_ns(self):
-        tool("make_lseries_fonts", self.dir)
-        fonts = {"velnari": sample_font(self.dir),
-                 "velnaril": os.path.join(self.dir, "KanovelTL86.ttf")}
-        for name, title in (("velnari", "Velnari"), ("velnaril", "VelnariL")):
+        fonts, _ = fonts_to_rename(self.dir)
+        for name, title in PROGRAMS:
             with self.subTest(program=name):
                 path = fonts[name]
                 # Wine on a Linux file system cannot store a creation time; it
@@ -193,17 +190,13 @@ class WindowsFileEdit(FontCase):
         self.assertUntouched(path, before, was_read=True)
 
     def test_racing_opener_never_sees_renamed_but_cannot_open(self):
-        tool("make_lseries_fonts", self.dir)
-        fonts = {"velnari": sample_font(self.dir),
-                 "velnaril": os.path.join(self.dir, "KanovelTL86.ttf")}
+        fonts, renamed = fonts_to_rename(self.dir)
         for name, _ in PROGRAMS:
             with open(fonts[name], "rb") as f:
                 original = f.read()
-            run(program(name), fonts[name], "/b")
-            with open(fonts[name], "rb") as f:
-                renamed = f.read()
             racer = subprocess.Popen(RUNNER + [program("win_helper"), "race", fonts[name], "60"],
                                      stdout=subprocess.PIPE)
+            outcomes = set()
             try:
                 self.assertEqual(racer.stdout.readline(), b"racing\r\n")
                 for _ in range(6):
@@ -213,19 +206,23 @@ class WindowsFileEdit(FontCase):
                     out, _ = run(program(name), fonts[name], "/b")
                     data, atime, mtime = self.snapshot(fonts[name])
                     self.assertIn(out, (b"", cp932(CANNOT_OPEN + PRESS_ENTER)))
-                    self.assertEqual(data, renamed if out == b"" else original)
+                    self.assertEqual(data, renamed[name] if out == b"" else original)
                     self.assertEqual(mtime, TIMES[1])
+                    outcomes.add(out)
             finally:
                 racer.kill()
                 racer.wait()
+            self.assertIn(cp932(CANNOT_OPEN + PRESS_ENTER), outcomes)  # the race happened
 
     def test_unrecognised_file_can_be_moved_while_the_program_waits(self):
         path = sample_font(self.dir)
-        with at_prompt(program("velnaril"), path) as (_, seen):
+        with at_prompt(program("velnaril"), path) as prompt:
+            self.assertTrue(prompt.at_prompt)
             moved = subprocess.run(RUNNER + [program("win_helper"), "move", path, path + ".moved"],
                                    timeout=TIMEOUT)
             self.assertEqual(moved.returncode, 0)
-        self.assertTrue(seen.endswith(cp932(NOT_RECOGNISED + PRESS_ENTER)))
+        self.assertTrue(prompt.waited)
+        self.assertTrue(prompt.out.endswith(cp932(NOT_RECOGNISED + PRESS_ENTER)))
 
 
 if __name__ == "__main__":
