@@ -55,6 +55,35 @@ FINISHED = "\n処理を終了しました。\n"
 PRESS_ENTER = "[Enter]キーを押してください。\n"
 CANNOT_WRITE = "フォントファイルに書き込めません。\n"
 TIMES_NOT_KEPT = "フォント名は変更しましたが、ファイルの日時を元に戻せませんでした。\n"
+PARTLY_RENAMED = ("フォント名の変更が途中で止まりました。ディスクに空きができるか直ってから、"
+                  "もう一度実行すると変更が完了します。\n")
+NOTHING_CHANGED = "フォント名は変更していません。ファイルは元のままです。\n"
+NO_NAMES = ("Kanovel のフォント名が見つからないため、何も変更していません（ファイルは元のままです）。"
+            "L シリーズのフォントには VelnariL を使ってください。\n")
+COMPLETED = "中断されていたフォント名の変更を最後まで行いました。\n"
+SKIPPED = "フォントファイルではないため、飛ばしました。\n"
+SUMMARY = "結果: 変更 %d 件、変更なし %d 件、失敗 %d 件\n"
+# The line after CANNOT_OPEN, by cause.
+REASONS = {
+    "missing": "原因: ファイルが見つかりません。名前と場所を確かめてください。\n",
+    "not regular": "原因: 通常のファイルではありません（フォルダーやデバイスなど）。\n",
+    "in use": ("原因: ほかのプログラムが使用中です。そのプログラムを閉じてから、"
+               "もう一度実行してください。\n"),
+    "read-only": ("原因: 読み取り専用です。読み取り専用の属性を外して（書き込みを許可して）から、"
+                  "もう一度実行してください。\n"),
+    "not owner": "原因: ファイルの所有者ではないため、日時を元に戻せません。所有者として実行してください。\n",
+}
+
+
+def cannot_open(cause):
+    return CANNOT_OPEN + REASONS[cause]
+
+
+def no_file(title):
+    """What a run without a file says before its prompt."""
+    return cp932(NO_FILE + "フォントファイルをこのプログラムのアイコンにドラッグ＆ドロップするか、"
+                 "フォントファイルのパスを指定して実行してください。\n"
+                 f"使い方の詳細: {title} --help\n")
 
 
 def banner(title):

@@ -5,8 +5,9 @@ import shutil
 import subprocess
 import unittest
 
-from harness import (CANNOT_OPEN, FINISHED, NOT_RECOGNISED, PRESS_ENTER, RUNNER, TIMEOUT, TIMES,
-                     WINDOWS, FontCase, banner, cp932, program, read_terminal, target_line, tool)
+from harness import (FINISHED, NOT_RECOGNISED, PRESS_ENTER, RUNNER, SKIPPED, SUMMARY, TIMEOUT,
+                     TIMES, WINDOWS, FontCase, banner, cannot_open, cp932, program, read_terminal,
+                     target_line, tool)
 
 PROGRAMS = (("velnari", "Velnari"), ("velnaril", "VelnariL"))
 
@@ -71,36 +72,52 @@ class Outcomes(FontCase):
                         self.assertEqual(status_of(program(name), *args, *batch, env=env)[0],
                                          status)
 
-    def test_several_fonts_in_one_run(self):
-        # The middle file: one the program does not recognise, or one it may
-        # not open. Either way it is said, the others go on, no wait between.
+    def test_several_files_in_one_run(self):
+        # The middle argument, as a drop or a typo gives it: each is said, the
+        # others go on, no wait between, and the summary counts them all.
         rows = (("stranger", NOT_RECOGNISED, 1, ".ttf", ".TTF"),
-                ("read-only", CANNOT_OPEN, 2, ".otf", ".otf"))
+                ("read-only", cannot_open("read-only"), 2, ".otf", ".otf"),
+                ("missing", cannot_open("missing"), 2, ".ttf", ".ttf"),
+                ("text file", SKIPPED, 1, ".ttc", ".ttf"),
+                ("folder", SKIPPED, 1, ".ttf", ".ttf"),
+                ("batch word naming a file", SKIPPED, 1, ".ttf", ".ttf"))
         for name, title in PROGRAMS:
             for middle_kind, message, expected_status, first_ext, last_ext in rows:
                 with self.subTest(program=name, middle=middle_kind):
-                    first = self.font(name, file_name=f"{name}-{middle_kind}-1{first_ext}")
+                    stem = f"{name}-{len(middle_kind)}"
+                    first = self.font(name, file_name=f"{stem}-1{first_ext}")
+                    middle = os.path.join(self.dir, f"{stem}-2")
                     if middle_kind == "stranger":
                         middle = self.font(name, "stranger")
-                    else:
-                        middle = self.font(name, file_name=f"{name}-ro.ttf")
+                    elif middle_kind == "read-only":
+                        middle = self.font(name, file_name=f"{stem}-ro.ttf")
                         self.make_read_only(middle)
-                    last = self.font(name, file_name=f"{name}-{middle_kind}-3{last_ext}")
-                    untouched = self.snapshot(middle)
+                    elif middle_kind == "missing":
+                        middle += ".ttf"
+                    elif middle_kind == "folder":
+                        os.mkdir(middle)
+                    else:
+                        middle = self.write(f"{stem}-readme.txt" if middle_kind == "text file"
+                                            else "x", b"not a font\n")
+                    last = self.font(name, file_name=f"{stem}-3{last_ext}")
+                    untouched = os.path.isfile(middle) and self.snapshot(middle)
                     status, out = status_of(program(name), first, middle, last)
+                    failed = int(expected_status == 2)
                     self.assertEqual(out, banner(title) +
                                      target_line(first) + cp932(FINISHED) +
                                      target_line(middle) + cp932(message) +
-                                     target_line(last) + cp932(FINISHED + PRESS_ENTER))
+                                     target_line(last) + cp932(FINISHED) +
+                                     cp932(SUMMARY % (2, 1 - failed, failed) + PRESS_ENTER))
                     self.assertEqual(status, expected_status)
-                    self.assertEqual(self.snapshot(middle)[0], untouched[0])
+                    if untouched:
+                        self.assertEqual(self.snapshot(middle), untouched)
                     for path in (first, last):
                         self.assertEqual(self.snapshot(path)[1:], TIMES)
                         self.assertEqual(status_of(program(name), path, "/b")[0], 1)  # done already
 
     def test_other_second_arguments_keep_batch_mode(self):
         for name, _ in PROGRAMS:
-            for second in ("/b", "b", "x", os.path.join(self.dir, "missing.ttf"), self.dir):
+            for second in ("/b", "b", "x", "batch", os.path.join(self.dir, "missing")):
                 with self.subTest(program=name, second=second):
                     path = self.font(name, file_name=f"{name}-batch.ttf")
                     other = self.font(name, file_name=f"{name}-other.ttf")
@@ -121,7 +138,14 @@ class Outcomes(FontCase):
                     self.assertIn(f"Usage: {title} FONTFILE", text)
                     self.assertIn("終了コード: 0 変更した", text)
                     self.assertIn("Exit status: 0 renamed", text)
+                    self.assertIn("5 partly renamed", text)
+                    self.assertIn(f"{title} --help | --version", text)
                     self.assertNotIn(cp932(PRESS_ENTER), out)
+            with self.subTest(program=name, word="--version"):
+                self.assertEqual(status_of(program(name), "--version"), (0, (
+                    f"{title} {os.environ['VELNARI_VERSION']}\n"
+                    "Copyright (c) 2026 the Velnari developers\nMIT License\n").encode().replace(
+                        b"\n", b"\r\n" if WINDOWS else b"\n")))
         # A file of that name is a font to rename, not a request for help.
         cwd = os.getcwd()
         os.chdir(self.dir)
@@ -129,6 +153,8 @@ class Outcomes(FontCase):
             self.font("velnari", file_name="-h")
             self.assertEqual(status_of(program("velnari"), "-h")[0], 0)
             self.assertEqual(status_of(program("velnari"), "-h", "/b")[0], 1)
+            self.font("velnari", file_name="--version")
+            self.assertEqual(status_of(program("velnari"), "--version", "/b")[0], 0)
         finally:
             os.chdir(cwd)
 

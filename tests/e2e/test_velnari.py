@@ -1,11 +1,14 @@
 """Velnari end to end: the real program on generated files."""
 import os
+import pty
+import select
 import subprocess
 import unittest
 
-from harness import (CANNOT_OPEN, FINISHED, NO_FILE, NOT_RECOGNISED, PRESS_ENTER, TARGET, TIMEOUT,
-                     TIMES, WINDOWS, FontCase, banner, cp932, fc_query, program, read_terminal, run,
-                     sample_font, target_line, tool, utf16be, waits_for_enter)
+from harness import (FINISHED, NO_NAMES, NOT_RECOGNISED, NOTHING_CHANGED, PRESS_ENTER, TARGET,
+                     TIMEOUT, TIMES, WINDOWS, FontCase, banner, cannot_open, cp932, fc_query,
+                     no_file, program, read_terminal, run, sample_font, target_line, tool, utf16be,
+                     waits_for_enter)
 
 FILLER = bytes(0x80 + i % 61 for i in range(8192))  # holds no "Kanovel"
 
@@ -35,13 +38,14 @@ class Dialogue(FontCase):
 
     def test_no_argument(self):
         self.assertEqual(waits_for_enter(self.velnari),
-                         (True, banner("Velnari") + cp932(NO_FILE + PRESS_ENTER), b"", 2))
+                         (True, banner("Velnari") + no_file("Velnari") + cp932(PRESS_ENTER), b"",
+                          2))
 
     def test_success_then_wait(self):
         path = self.write("f.ttf", font_with(["KanovelR11"] * 3))
         self.assertEqual(waits_for_enter(self.velnari, path),
                          (True, banner("Velnari") + target_line(path) +
-                          cp932(FINISHED + PRESS_ENTER), b"", 1))
+                          cp932(FINISHED + NOTHING_CHANGED + PRESS_ENTER), b"", 1))
 
     def test_standard_input_at_its_end_returns_at_once(self):
         path = self.write("f.ttf", font_with([]))
@@ -60,9 +64,24 @@ class Dialogue(FontCase):
         self.assertEqual(waits_for_enter(self.velnari, path, "batch", "more"), (False, b"", b"", 1))
         self.assertUntouched(path, before)
 
-    def test_batch_failure_still_prompts_and_waits(self):
+    def test_batch_failure_without_a_terminal_says_why_and_ends(self):
         self.assertEqual(waits_for_enter(self.velnari, os.path.join(self.dir, "none.ttf"), "/b"),
-                         (True, cp932(CANNOT_OPEN + PRESS_ENTER), b"", 2))
+                         (False, cp932(cannot_open("missing")), b"", 2))
+
+    @unittest.skipIf(WINDOWS, "a POSIX shell")
+    def test_a_script_loop_processes_every_file(self):
+        # The failing first run must neither stop at a prompt nor eat the
+        # script's remaining lines.
+        data = font_with(["KanovelT86"] * 5)
+        paths = [self.write(name, data) for name in ("a.ttf", "b.ttf")]
+        lines = "".join(f"{p}\n" for p in [os.path.join(self.dir, "missing.ttf")] + paths)
+        done = subprocess.run(["sh", "-c", 'while read -r f; do "$0" "$f" /b; echo "$?"; done',
+                               self.velnari], input=lines.encode(), stdout=subprocess.PIPE,
+                              timeout=TIMEOUT)
+        self.assertEqual(done.stdout, cp932(cannot_open("missing")) + b"2\n0\n0\n")
+        for path in paths:
+            self.assertEqual(self.snapshot(path)[0],
+                             renamed(data, ["Ｋ．ａｎｏｖｅｌＴ\0"] * 2, [224, 288]))
 
     def test_not_recognised_has_no_leading_empty_line(self):
         path = self.write("f.ttf", font_with(["KanovelR11", "KanovelNope"]))
@@ -81,8 +100,30 @@ class Terminal(FontCase):
         head, tail = TARGET.split("%s")
         expected = ("Velnari - Kanovel フォント名変更ツール\n"
                     "フォントファイルの中のフォント名を全角の名前に書き換えます。\n\n").encode()
-        expected += head.encode() + path + tail.encode() + (FINISHED + PRESS_ENTER).encode()
+        expected += head.encode() + path + tail.encode() + (FINISHED + NO_NAMES +
+                                                            PRESS_ENTER).encode()
         self.assertEqual(out, expected)
+
+    def test_a_batch_failure_on_a_terminal_still_waits(self):
+        primary, secondary = pty.openpty()
+        proc = subprocess.Popen([program("velnari"), os.path.join(self.dir, "none.ttf"), "/b"],
+                                stdin=secondary, stdout=secondary, stderr=subprocess.DEVNULL,
+                                env=dict(os.environ, LC_ALL="C.UTF-8"))
+        os.close(secondary)
+        try:
+            seen = b""
+            while not seen.endswith(PRESS_ENTER.encode().replace(b"\n", b"\r\n")):
+                self.assertTrue(select.select([primary], [], [], TIMEOUT)[0], seen)
+                seen += os.read(primary, 4096)
+            self.assertIsNone(proc.poll())
+            os.write(primary, b"\n")
+            self.assertEqual(proc.wait(timeout=TIMEOUT), 2)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+            os.close(primary)
+        self.assertEqual(seen, (cannot_open("missing") + PRESS_ENTER).encode().replace(
+            b"\n", b"\r\n"))
 
 
 class Renaming(FontCase):
@@ -90,11 +131,13 @@ class Renaming(FontCase):
         super().setUp()
         self.velnari = program("velnari")
 
-    def check_run(self, data, expected, verdict=FINISHED):
+    def check_run(self, data, expected, verdict=FINISHED, detail=""):
+        """detail: the line after the verdict, when nothing was written."""
         path = self.write("font.ttf", data)
         before = self.snapshot(path)
         out, err = run(self.velnari, path)
-        self.assertEqual(out, banner("Velnari") + target_line(path) + cp932(verdict + PRESS_ENTER))
+        self.assertEqual(out, banner("Velnari") + target_line(path) +
+                         cp932(verdict + detail + PRESS_ENTER))
         self.assertEqual(err, b"")
         after = self.snapshot(path)
         self.assertEqual(after[0], expected)
@@ -103,11 +146,11 @@ class Renaming(FontCase):
 
     def test_no_occurrence(self):
         data = font_with([])
-        self.check_run(data, data)
+        self.check_run(data, data, detail=NO_NAMES)
 
     def test_three_occurrences_change_nothing(self):
         data = font_with(["KanovelR11 Bold", "KanovelR11", "KanovelQ86"])
-        self.check_run(data, data)
+        self.check_run(data, data, detail=NOTHING_CHANGED)
 
     def test_seven_occurrences(self):
         names = ["KanovelR11 Bold", "KanovelR11", "Kanovel86", "KanovelRQ11 Bold",
@@ -147,25 +190,27 @@ class Renaming(FontCase):
         data = font_with(["KanovelR86"] * 4, size=5000, at=starts)
         self.check_run(data, renamed(data, ["Ｋ．ａｎｏｖｅｌＲ\0"], [4095]))
         data = font_with(["KanovelR86"] * 4, size=5000, at=[0, 100, 200, 4096])
-        self.check_run(data, data)
+        self.check_run(data, data, detail=NOTHING_CHANGED)
 
     def test_short_files(self):
         for size in (0, 1, 47, 100):
             with self.subTest(size=size):
                 data = FILLER[:size]
-                self.check_run(data, data)
+                self.check_run(data, data, detail=NO_NAMES)
         # The fourth name ends the file: renamed, and the file keeps its length.
         data = font_with(["KanovelW86"] * 4, size=32 + 64 * 3 + 20)
         self.assertEqual(data[-20:], utf16be("KanovelW86"))
         self.check_run(data, renamed(data, ["Ｋ．ａｎｏｖｅｌＷ\0"], [224]))
 
     def test_second_run_leaves_the_file_alone(self):
-        data = font_with(["KanovelSQ11 Bold"] * 7)
+        # Twelve names: the second run counts the renamed ones, so the 8th to
+        # the 11th stay Latin.
+        data = font_with(["KanovelSQ11 Bold"] * 12)
         path = self.check_run(data, renamed(data, ["Ｋ．ａｎｏｖｅｌＳＱＢ１\0\0\0\0"] * 4,
                                             [32 + 64 * i for i in range(3, 7)]))
         before = self.snapshot(path)
         out, _ = run(self.velnari, path)
-        self.assertTrue(out.endswith(cp932(FINISHED + PRESS_ENTER)))
+        self.assertTrue(out.endswith(cp932(FINISHED + NOTHING_CHANGED + PRESS_ENTER)))
         self.assertUntouched(path, before)
 
 

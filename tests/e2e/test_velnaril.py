@@ -4,8 +4,8 @@ import subprocess
 import unittest
 import xml.etree.ElementTree as ElementTree
 
-from harness import (CANNOT_OPEN, FINISHED, L_SERIES, NOT_RECOGNISED, PRESS_ENTER, TIMEOUT, TIMES,
-                     FontCase, banner, cp932, program, renamed_lseries, run, sample_font,
+from harness import (FINISHED, L_SERIES, NOT_RECOGNISED, PRESS_ENTER, TIMEOUT, TIMES,
+                     FontCase, banner, cannot_open, cp932, program, renamed_lseries, run, sample_font,
                      target_line, tool, waits_for_enter)
 
 
@@ -80,9 +80,9 @@ class LSeries(FontCase):
         self.assertEqual(waits_for_enter(self.velnaril, path, "/b"), (False, b"", b"", 1))
         self.assertUntouched(path, before, was_read=True)
 
-    def test_batch_failure_still_prompts(self):
+    def test_batch_failure_without_a_terminal_says_why_and_ends(self):
         self.assertEqual(waits_for_enter(self.velnaril, self.dir, "/b"),
-                         (True, cp932(CANNOT_OPEN + PRESS_ENTER), b"", 2))
+                         (False, cp932(cannot_open("not regular")), b"", 2))
 
 
 if __name__ == "__main__":
