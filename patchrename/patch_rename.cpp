@@ -78,6 +78,16 @@ const std::uint8_t* applyOneWrite(EditStream& stream, const std::uint8_t* record
     return end;
 }
 
+// Writes the replacement byte of every record of the set in PATCH_WRITE_COUNT
+// writes, one for each entry of PATCH_WRITE_STARTS. Only the engine calls it,
+// with PATCH_SET_STARTS[i]: a header overload taking a pointer would let a
+// literal 0 pass for set 0.
+void applyPatchSet(EditStream& stream, const std::uint8_t* set) {
+    for (const std::uint8_t* record = set; !endsPatchSet(record);) {
+        record = applyOneWrite(stream, record);
+    }
+}
+
 }  // namespace
 
 int findPatchSet(EditStream& stream, const std::uint8_t* const* setStarts, std::size_t setCount) {
@@ -91,12 +101,6 @@ int findPatchSet(EditStream& stream, const std::uint8_t* const* setStarts, std::
 
 int findPatchSet(EditStream& stream) {
     return findPatchSet(stream, PATCH_SET_STARTS, PATCH_SET_COUNT);
-}
-
-void applyPatchSet(EditStream& stream, const std::uint8_t* set) {
-    for (const std::uint8_t* record = set; !endsPatchSet(record);) {
-        record = applyOneWrite(stream, record);
-    }
 }
 
 EngineResult patchAndRename(EditStream& stream) {

@@ -15,13 +15,6 @@ inline constexpr int NO_SET = -1;  // distinct from every set index, 0 included
 int findPatchSet(EditStream& stream, const std::uint8_t* const* setStarts, std::size_t setCount);
 int findPatchSet(EditStream& stream);
 
-// Writes the replacement byte of every record of the set (a pointer into
-// PATCH_CATALOGUE, such as PATCH_SET_STARTS[i]) in PATCH_WRITE_COUNT writes,
-// one for each entry of PATCH_WRITE_STARTS, so that a run cut short leaves
-// each stored copy of the name and each length wholly old or wholly new.
-// A write whose span the file does not wholly hold is left out.
-void applyPatchSet(EditStream& stream, const std::uint8_t* set);
-
 // The engine entry. The first set findPatchSet finds is applied: Finished,
 // finish flag set. Without one, a file that some set fits with every record
 // holding its replacement byte is renamed already; otherwise, if exactly one
@@ -29,5 +22,8 @@ void applyPatchSet(EditStream& stream, const std::uint8_t* set);
 // (a run cut short), that set is applied over it: Completed, finish flag set.
 // Anything else (renamed already, several sets or none fit) is NotRecognised,
 // with the file neither written nor its times touched. A record past the end
-// of the file fits nothing.
+// of the file fits nothing. A set goes to the file in PATCH_WRITE_COUNT
+// writes, one for each entry of PATCH_WRITE_STARTS, so that a run cut short
+// leaves each stored copy of the name, each length and the last byte wholly
+// old or wholly new.
 EngineResult patchAndRename(EditStream& stream);

@@ -139,7 +139,8 @@ TEST(FindPatchSet, AnyDifferingByteRejectsTheFileUntouched) {
     partlyWithOther[0x050B88] = 0x00;  // neither 0x48 nor 0x49
     Bytes partlyCut = fileMatching(0, firstHalf);
     partlyCut.resize(0x050B88);
-    // Set 0 renamed where set 1 gets the same byte: sets 0 and 1 both fit.
+    // Set 0 renamed where set 1 gets the same byte: set 0 fits, and so does
+    // set 2, whose replacement of the last byte is set 0's expected 0x48.
     Bytes twoSets = fileMatching(0);
     const std::vector<Record> zero = recordsOf(0);
     const std::vector<Record> one = recordsOf(1);
