@@ -16,7 +16,10 @@ FinishStatus abandonEdit(EditStream& stream) {
 
 FinishStatus finishEdit(EditStream& stream, const FileTimes& times) {
     if (!hasPendingChanges(stream)) {
-        return abandonEdit(stream);  // only read: its times are still its own
+        if (READING_MAY_MOVE_ACCESS_TIME) {
+            setFileTimes(stream.file, times);
+        }
+        return abandonEdit(stream);
     }
     switch (flushEditStream(stream)) {
         case FlushResult::Written:

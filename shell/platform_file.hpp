@@ -34,6 +34,16 @@ struct FileTimes {
     FileTime lastWrite;
 };
 
+// Whether reading a file may move its access time even though we asked it
+// not to: Wine does not honour SetFileTime's "keep" request, so there the
+// captured times are put back on a file that was only read. POSIX reads with
+// O_NOATIME, and setting the times again would only move the change time.
+#ifdef _WIN32
+inline constexpr bool READING_MAY_MOVE_ACCESS_TIME = true;
+#else
+inline constexpr bool READING_MAY_MOVE_ACCESS_TIME = false;
+#endif
+
 // Why a file could not be opened for the edit: one cause, one line to the user.
 enum class OpenError : unsigned char {
     None,

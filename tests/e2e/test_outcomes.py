@@ -110,7 +110,7 @@ class Outcomes(FontCase):
                                      cp932(SUMMARY % (2, 1 - failed, failed) + PRESS_ENTER))
                     self.assertEqual(status, expected_status)
                     if untouched:
-                        self.assertEqual(self.snapshot(middle), untouched)
+                        self.assertUntouched(middle, untouched, was_read=True)
                     for path in (first, last):
                         self.assertEqual(self.snapshot(path)[1:], TIMES)
                         self.assertEqual(status_of(program(name), path, "/b")[0], 1)  # done already

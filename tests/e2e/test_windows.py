@@ -11,8 +11,8 @@ import termios
 import time
 import unittest
 
-from harness import (CANNOT_OPEN, FINISHED, NOT_RECOGNISED, PRESS_ENTER, RUNNER, TIMEOUT, TIMES,
-                     WINDOWS, FontCase, at_prompt, banner, cp932, fonts_to_rename, program,
+from harness import (FINISHED, NOT_RECOGNISED, PRESS_ENTER, RUNNER, TIMEOUT, TIMES, WINDOWS,
+                     FontCase, at_prompt, banner, cannot_open, cp932, fonts_to_rename, program,
                      renamed_sample, run, sample_font, target_line)
 
 PROGRAMS = (("velnari", "Velnari"), ("velnaril", "VelnariL"))
@@ -162,32 +162,35 @@ class WindowsFileEdit(FontCase):
         self.assertEqual(out.count(b"\n"), out.count(b"\r\n"))
         self.assertEqual(out.count(b"\r\n"), 7)
 
-    def test_file_held_open_by_another_windows_process(self):
+    def test_what_cannot_be_opened_says_why(self):
+        # A name ending in a dot is that name, not the font beside it that
+        # the full-path conversion would make of it.
         path = sample_font(self.dir)
-        before = self.snapshot(path)
+        os.mkdir(os.path.join(self.dir, "folder.ttf"))
+        read_only = shutil.copy(path, os.path.join(self.dir, "read-only.ttf"))
+        helper("readonly", read_only)
+        os.utime(read_only, ns=TIMES)
         holder = subprocess.Popen(RUNNER + [program("win_helper"), "hold", path, "60"],
                                   stdout=subprocess.PIPE)
+        rows = (("missing.ttf", "missing"), ("sample.ttf.", "missing"),
+                ("folder.ttf", "not regular"), ("read-only.ttf", "read-only"),
+                ("sample.ttf", "in use"))
         try:
             self.assertEqual(holder.stdout.readline(), b"held\r\n")
-            for name, title in (("velnari", "Velnari"), ("velnaril", "VelnariL")):
-                out, _ = run(program(name), path)
-                self.assertEqual(out, banner(title) + cp932(CANNOT_OPEN + PRESS_ENTER))
+            before = {p: self.snapshot(p) for p in (path, read_only)}
+            for name, title in PROGRAMS:
+                for given, cause in rows:
+                    with self.subTest(program=name, path=given):
+                        out, _ = run(program(name), os.path.join(self.dir, given))
+                        self.assertEqual(out, banner(title) + cp932(cannot_open(cause) +
+                                                                    PRESS_ENTER))
         finally:
             holder.kill()
             holder.wait()
-        self.assertUntouched(path, before)
-
-    def test_read_only_attribute_is_refused(self):
-        # Wine run by root would let the program write; Windows would not.
-        path = sample_font(self.dir)
-        helper("readonly", path)
-        before = self.snapshot(path)
-        for name, title in PROGRAMS:
-            out, _ = run(program(name), path)
-            self.assertEqual(out, banner(title) + cp932(CANNOT_OPEN + PRESS_ENTER))
+        self.assertUntouched(path, before[path])
         # Wine reads the file's first bytes when asked for its type, and Linux
         # then moves the access time; Windows asked not to would not.
-        self.assertUntouched(path, before, was_read=True)
+        self.assertUntouched(read_only, before[read_only], was_read=True)
 
     def test_racing_opener_never_sees_renamed_but_cannot_open(self):
         fonts, renamed = fonts_to_rename(self.dir)
@@ -205,14 +208,14 @@ class WindowsFileEdit(FontCase):
                     os.utime(fonts[name], ns=TIMES)
                     out, _ = run(program(name), fonts[name], "/b")
                     data, atime, mtime = self.snapshot(fonts[name])
-                    self.assertIn(out, (b"", cp932(CANNOT_OPEN + PRESS_ENTER)))
+                    self.assertIn(out, (b"", cp932(cannot_open("in use"))))
                     self.assertEqual(data, renamed[name] if out == b"" else original)
                     self.assertEqual(mtime, TIMES[1])
                     outcomes.add(out)
             finally:
                 racer.kill()
                 racer.wait()
-            self.assertIn(cp932(CANNOT_OPEN + PRESS_ENTER), outcomes)  # the race happened
+            self.assertIn(cp932(cannot_open("in use")), outcomes)  # the race happened
 
     def test_unrecognised_file_can_be_moved_while_the_program_waits(self):
         path = sample_font(self.dir)
