@@ -13,6 +13,14 @@ else()
     execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct
       WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} RESULT_VARIABLE git_status
       OUTPUT_VARIABLE VELNARI_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    # A new commit or checkout configures again; otherwise a build folder made
+    # before it would date its archives from the older commit.
+    execute_process(COMMAND ${GIT_EXECUTABLE} rev-parse --absolute-git-dir
+      WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+      OUTPUT_VARIABLE git_dir OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    if(EXISTS "${git_dir}/logs/HEAD")
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${git_dir}/logs/HEAD)
+    endif()
   endif()
   if(NOT GIT_FOUND OR NOT git_status EQUAL 0)
     file(TIMESTAMP ${PROJECT_SOURCE_DIR}/CHANGELOG.md VELNARI_SOURCE_DATE_EPOCH "%s" UTC)

@@ -11,9 +11,9 @@ It counts the names it renamed before as occurrences too, so a second run
 changes nothing and a run that was interrupted is finished by the next.]=])
 set(VELNARI_MAN_ENGINE_JA [=[
 Velnari はフォントの先頭 4,096 バイトから Kanovel のフォント名を探し、
-4 番目から 7 番目までの出現だけを、知っている 35 種類の名前の表に従って、
+4 番目から 7 番目までの出現だけを、\:知っている 35 種類の名前の表に従って、
 同じバイト数の全角の名前に書き換えます。
-前に書き換えた名前も出現として数えるので、2 回目の実行では何も変わらず、
+前に書き換えた名前も出現として数えるので、\:2 回目の実行では何も変わらず、
 途中で止まった変更は次の実行で完了します。]=])
 set(VELNARI_MAN_MESSAGES_EN [=[
 .TP

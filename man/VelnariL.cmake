@@ -13,7 +13,7 @@ a rename that was interrupted is completed by the next run.]=])
 set(VELNARI_MAN_ENGINE_JA [=[
 VelnariL は L シリーズの 8 つのフォントの配置を正確に知っています。
 書き換えるはずのすべてのバイトでどのフォントかを見分け、
-フォントに 7 か所ある名前（CP932 で 4 か所、UTF-16BE で 3 か所）と
+フォントに 7 か所ある名前（CP932 で 4 か所、\:UTF-16BE で 3 か所）と
 その長さを書き換えます。
 見分けられないファイルや変更済みのファイルはそのまま残します。
 途中で止まった変更は次の実行で完了します。]=])
@@ -24,4 +24,4 @@ After "finished": a rename that had been interrupted was completed.]=])
 set(VELNARI_MAN_MESSAGES_JA [=[
 .TP
 中断されていたフォント名の変更を最後まで行いました。
-「処理を終了しました。」の後に：途中で止まっていた変更を完了しました。]=])
+「処理を終了しました。」の後に：\:途中で止まっていた変更を完了しました。]=])

@@ -100,6 +100,11 @@ class ManualPages(unittest.TestCase):
                                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                       timeout=TIMEOUT)
                 self.assertEqual((lint.returncode, lint.stdout.decode()), (0, ""))
+                # groff, as man formats them on an 80-column terminal: no line it cannot break.
+                shown = subprocess.run(["man", "--warnings", "-l", page], stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.PIPE, timeout=TIMEOUT,
+                                       env=dict(os.environ, LANG="C.UTF-8", MANWIDTH="80"))
+                self.assertEqual((shown.returncode, shown.stderr.decode()), (0, ""))
 
 
 def release_build(folder, *configure):
