@@ -69,7 +69,6 @@ void attachEditStream(EditStream& stream, EditFile file) {
     stream.cacheLength = 0;
     stream.filled = false;
     stream.refused = false;
-    stream.written = false;
     stream.changeCount = 0;
 }
 
@@ -96,7 +95,7 @@ std::size_t readAt(EditStream& stream, std::uint32_t offset, std::uint8_t* bytes
 
 void writeAt(EditStream& stream, std::uint32_t offset, const std::uint8_t* bytes,
              std::size_t count) {
-    if (!stream.filled && !hasPendingChanges(stream)) {
+    if (!stream.filled) {
         fillWindow(stream, offset);
     }
     const bool fits =
@@ -144,7 +143,6 @@ FlushResult flushEditStream(EditStream& stream) {
         if (reached < length) {
             const bool undone = undoChanges(stream, i, reached);
             dropChanges(stream);
-            stream.written = stream.written || !undone;
             return undone ? FlushResult::Undone : FlushResult::PartlyWritten;
         }
     }
@@ -153,6 +151,5 @@ FlushResult flushEditStream(EditStream& stream) {
         std::memcpy(stream.original + change.begin, stream.cache + change.begin, lengthOf(change));
     }
     stream.changeCount = 0;
-    stream.written = true;
     return FlushResult::Written;
 }

@@ -42,7 +42,6 @@ struct EditStream {
     std::size_t cacheLength;   // file bytes held in cache; less than the size only at end of file
     bool filled;               // cache holds what the file had at cacheStart
     bool refused;              // a write could not be taken: the flush writes nothing
-    bool written;              // at least one byte of the file was changed
     std::size_t changeCount;   // pending changes, in the order of the calls
     EditChange changes[EDIT_MAX_CHANGES];
     std::uint8_t cache[EDIT_CACHE_SIZE];

@@ -21,22 +21,22 @@ FinishStatus finishEdit(EditStream& stream, const FileTimes& times) {
         }
         return abandonEdit(stream);
     }
-    switch (flushEditStream(stream)) {
+    const FlushResult result = flushEditStream(stream);
+    switch (result) {
         case FlushResult::Written:
             break;
         case FlushResult::NotWritten:
             closeFile(stream.file);
             return FinishStatus::LeftAsItWas;
         case FlushResult::Undone:
+        case FlushResult::PartlyWritten: {
             // The writes moved the times: they go back too, so the file is
             // left as it was found, as far as we can.
+            const bool undone = result == FlushResult::Undone;
             setFileTimes(stream.file, times);
             closeFile(stream.file);
-            return FinishStatus::LeftAsItWas;
-        case FlushResult::PartlyWritten:
-            setFileTimes(stream.file, times);
-            closeFile(stream.file);
-            return FinishStatus::PartlyRenamed;
+            return undone ? FinishStatus::LeftAsItWas : FinishStatus::PartlyRenamed;
+        }
     }
     const bool kept = setFileTimes(stream.file, times);
     // "Finished" is said only of an edit the device has confirmed: until then
