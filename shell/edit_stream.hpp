@@ -17,7 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform_file.hpp"
+#include "platform/file.hpp"
 
 // Large enough for the whole region either engine touches (Velnari: the first
 // 4,143 bytes; VelnariL: 0x04D817 to 0x050B88), so one fill serves a run. The

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "edit_stream.hpp"
-#include "platform_file.hpp"
+#include "platform/file.hpp"
 
 // What the edit left in the file: one status for each state it can be in.
 enum class FinishStatus {

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "console.hpp"
 #include "file_edit.hpp"
 #include "messages.hpp"
+#include "platform/console.hpp"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include <cerrno>
 #include <csignal>
 
-#include "platform_file.hpp"
+#include "file.hpp"
 
 namespace {
 

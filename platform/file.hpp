@@ -1,5 +1,5 @@
 // The platform's file primitives, one implementation per platform
-// (platform_file_posix.cpp, platform_file_win32.cpp). The edit stream and the
+// (file_posix.cpp, file_win32.cpp). The edit stream and the
 // file edit are built on these alone, so the order of the edit (writes,
 // times, sync, close) is written once, in file_edit.cpp.
 #pragma once

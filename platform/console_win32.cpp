@@ -1,7 +1,7 @@
 // The console and the command line on Windows.
 //
 // The command line is read as UTF-16 (GetCommandLineW) and handed to the run
-// as UTF-8, which platform_file_win32.cpp turns back into UTF-16 for the wide
+// as UTF-8, which file_win32.cpp turns back into UTF-16 for the wide
 // file API: no name is ever squeezed through the ANSI code page, which would
 // turn "Café" into "Cafe" or "Ω" into "O" and open another file.
 //

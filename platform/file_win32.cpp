@@ -18,7 +18,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "platform_file.hpp"
+#include "file.hpp"
 
 namespace {
 
