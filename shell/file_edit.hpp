@@ -3,7 +3,9 @@
 // put back and the file is flushed to its device, all through that one
 // handle, which is closed before the run says anything more. Nobody else can
 // open the file in between, so no one's bytes are overwritten, and no second
-// open can fail after the edit.
+// open can fail after the edit. A preview (a dry run) opens the file for
+// reading only, and writes neither the file nor, where reading leaves them
+// alone, its times.
 #pragma once
 
 #include "edit_stream.hpp"

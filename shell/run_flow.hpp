@@ -6,9 +6,10 @@
 
 #include "edit_stream.hpp"
 
-// What the engine found. A run that wrote a name says "finished" whatever the
-// verdict; otherwise every verdict but the last three prints "finished", and
-// Completed and NoNamesFound add a line of their own after it.
+// What the engine found. A file in which a name was written is "finished",
+// whatever the verdict. Of a file left as it was, the first three say
+// "finished" and the last three "not recognised"; NoNamesFound, NotAFont and
+// ForTheOtherOne add a line of their own, as does Completed after a write.
 enum class Verdict {
     Finished,        // names found (and renamed, or already renamed)
     NoNamesFound,    // Velnari: no Kanovel name at all in the scanned range
@@ -53,7 +54,7 @@ inline void noteNameChange(EngineResult& result, const NameChange& change) {
 
 using Engine = EngineResult (*)(EditStream& stream, Direction direction);
 
-// What --help says a program is for: one line in Japanese (CP932), one in English.
+// What --help says a program is for: its Japanese text (CP932) and its English one.
 struct Purpose {
     const char* japanese;
     const char* english;

@@ -188,6 +188,12 @@ class Outcomes(FontCase):
                     self.assertIn("Exit status: 0 renamed", text)
                     self.assertIn("5 partly renamed", text)
                     self.assertIn(f"{title} --help | --version", text)
+                    for line in ("  --revert ", "  -n, --dry-run ", "  -v, --verbose ", "  -- ",
+                                 f"{title}-revert", "--dry-run: 0 names would change"):
+                        self.assertIn(line, text)
+                    # Which fonts the program is for.
+                    self.assertIn({"velnari": "first 4 KiB", "velnaril": "KanovelRL86 Bold, "
+                                   "KanovelL86 Bold, KanovelSL86, KanovelTL86"}[name], text)
                     self.assertNotIn(cp932(PRESS_ENTER), out)
             with self.subTest(program=name, word="--version"):
                 self.assertEqual(status_of(program(name), "--version"), (0, (
