@@ -53,6 +53,15 @@ void printBanner(const char* title, Direction direction) {
     printText(direction == Direction::Revert ? BANNER_NOTICE_REVERT : BANNER_NOTICE);
 }
 
+constexpr int purposeSlots() {
+    int slots = 0;
+    for (const char* line : USAGE_LINES) {
+        slots += line == USAGE_PURPOSE ? 1 : 0;
+    }
+    return slots;
+}
+static_assert(purposeSlots() == 2, "the usage text has one place for each language's purpose");
+
 void printUsage(const char* title, Purpose purpose) {
     const char* const purposes[] = {purpose.japanese, purpose.english};
     const char* const* nextPurpose = purposes;
