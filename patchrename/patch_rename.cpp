@@ -40,10 +40,12 @@ SetState setState(EditStream& stream, const std::uint8_t* set) {
     return renamed ? SetState::Renamed : SetState::Partly;
 }
 
-// The first set of the catalogue, in probe order, that the file holds in state, or NO_SET.
-int findSetIn(EditStream& stream, SetState state) {
-    for (std::size_t set = 0; set < PATCH_SET_COUNT; ++set) {
-        if (setState(stream, PATCH_SET_STARTS[set]) == state) {
+// The first set, in probe order, that the file holds in state, or NO_SET.
+int findSetIn(EditStream& stream, SetState state,
+              const std::uint8_t* const* setStarts = PATCH_SET_STARTS,
+              std::size_t setCount = PATCH_SET_COUNT) {
+    for (std::size_t set = 0; set < setCount; ++set) {
+        if (setState(stream, setStarts[set]) == state) {
             return static_cast<int>(set);
         }
     }
@@ -120,25 +122,18 @@ void applyPatchSet(EditStream& stream, int set, Direction direction, EngineResul
             write >= PATCH_FIRST_COPY_WRITE && write < PATCH_FIRST_COPY_WRITE + PATCH_COPY_WRITES;
         copies += changed && isCopy ? 1 : 0;
     }
-    const ShownPair& names = PATCH_SET_SHOWN[static_cast<std::size_t>(set)];
-    noteNameChange(result, direction == Direction::Rename
-                               ? NameChange{names.oldName.text, names.newName.text, copies}
-                               : NameChange{names.newName.text, names.oldName.text, copies});
+    noteNameChange(result,
+                   nameChangeOf(PATCH_SET_SHOWN[static_cast<std::size_t>(set)], direction, copies));
 }
 
 }  // namespace
 
 int findPatchSet(EditStream& stream, const std::uint8_t* const* setStarts, std::size_t setCount) {
-    for (std::size_t set = 0; set < setCount; ++set) {
-        if (setState(stream, setStarts[set]) == SetState::Original) {
-            return static_cast<int>(set);
-        }
-    }
-    return NO_SET;
+    return findSetIn(stream, SetState::Original, setStarts, setCount);
 }
 
 int findPatchSet(EditStream& stream) {
-    return findPatchSet(stream, PATCH_SET_STARTS, PATCH_SET_COUNT);
+    return findSetIn(stream, SetState::Original);
 }
 
 EngineResult patchAndRename(EditStream& stream, Direction direction) {

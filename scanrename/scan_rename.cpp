@@ -89,10 +89,7 @@ EngineResult scanAndRename(EditStream& stream, Direction direction) {
         // wholly old or wholly new. Only the bytes that were read go back:
         // a short window near the end of the file must not lengthen it.
         if (writeAt(stream, offset, window, length)) {
-            const ShownPair& names = RENAME_SHOWN[row];
-            noteNameChange(
-                result, reverting ? NameChange{names.newName.text, names.oldName.text, ONE_COPY}
-                                  : NameChange{names.oldName.text, names.newName.text, ONE_COPY});
+            noteNameChange(result, nameChangeOf(RENAME_SHOWN[row], direction, ONE_COPY));
         }
     }
     if (occurrences == 0) {

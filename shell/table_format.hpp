@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "run_flow.hpp"
+
 inline constexpr std::uint8_t FIELD_END = 0x01;
 
 // "Kanovel" in UTF-16BE: how every Latin name of the family begins.
@@ -100,4 +102,11 @@ constexpr std::array<ShownPair, N> shownPairs(const Source (&sources)[N]) {
         pairs[i] = {shownName(sources[i].oldName), shownName(sources[i].newName)};
     }
     return pairs;
+}
+
+// The change a run that goes the given way makes of a pair's name.
+inline NameChange nameChangeOf(const ShownPair& names, Direction direction, int copies) {
+    return direction == Direction::Rename
+               ? NameChange{names.oldName.text, names.newName.text, copies}
+               : NameChange{names.newName.text, names.oldName.text, copies};
 }
