@@ -83,6 +83,8 @@ set(CPACK_SOURCE_IGNORE_FILES "/build[^/]*/" "/\\\\.git/" "/\\\\.git$" "__pycach
 if(WIN32)
   # A release a Windows user can take: both programs, a short readme and the licence, zipped.
   install(TARGETS Velnari VelnariL RUNTIME DESTINATION .)
+  install(PROGRAMS $<TARGET_FILE_DIR:Velnari>/Velnari-revert.exe
+                   $<TARGET_FILE_DIR:VelnariL>/VelnariL-revert.exe DESTINATION .)
   install(FILES packaging/README-Windows.txt DESTINATION . RENAME README.txt)
   install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
   set(CPACK_GENERATOR ZIP)

@@ -8,14 +8,22 @@ Velnari finds the Kanovel names in the first 4,096 bytes of the font and
 renames only the 4th to the 7th occurrences, byte length for byte length,
 from a table of the 35 names it knows.
 It counts the names it renamed before as occurrences too, so a second run
-changes nothing and a run that was interrupted is finished by the next.]=])
+changes nothing and a run that was interrupted is finished by the next.
+It edits only a font file: one whose first four bytes are those of a
+TrueType, OpenType or Apple TrueType font or of a collection.]=])
 set(VELNARI_MAN_ENGINE_JA [=[
 Velnari はフォントの先頭 4,096 バイトから Kanovel のフォント名を探し、
 4 番目から 7 番目までの出現だけを、\:知っている 35 種類の名前の表に従って、
 同じバイト数の全角の名前に書き換えます。
 前に書き換えた名前も出現として数えるので、\:2 回目の実行では何も変わらず、
-途中で止まった変更は次の実行で完了します。]=])
+途中で止まった変更は次の実行で完了します。
+先頭の 4 バイトが TrueType、\:OpenType、\:Apple TrueType のフォントか
+コレクションのものであるファイルだけを書き換えます。]=])
 set(VELNARI_MAN_MESSAGES_EN [=[
+.TP
+TrueType や OpenType のフォントファイルではないため、何も変更していません。
+After "not recognised": the file does not begin as a font file does
+(a text, an archive), so it was not edited.
 .TP
 フォント名は変更していません。ファイルは元のままです。
 After "finished": no name was changed; the file is as it was.
@@ -24,6 +32,10 @@ Kanovel のフォント名が見つからないため、何も変更していま
 The same, when no Kanovel name was found at all: use VelnariL for the
 fonts of the L series.]=])
 set(VELNARI_MAN_MESSAGES_JA [=[
+.TP
+TrueType や OpenType のフォントファイルではないため、何も変更していません。
+「フォントファイルが不正か、\:既に…」の後に：ファイルの先頭がフォントの形式ではない
+（テキストや ZIP など）ので、\:書き換えていません。
 .TP
 フォント名は変更していません。ファイルは元のままです。
 「処理を終了しました。」の後に：名前を 1 つも変更していません。

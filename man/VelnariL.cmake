@@ -19,9 +19,17 @@ VelnariL は L シリーズの 8 つのフォントの配置を正確に知っ�
 途中で止まった変更は次の実行で完了します。]=])
 set(VELNARI_MAN_MESSAGES_EN [=[
 .TP
+L シリーズではない Kanovel のフォントのようです。...
+After "not recognised": Kanovel names lie in the first 4,096 bytes,
+where Velnari looks for them; use Velnari for this font.
+.TP
 中断されていたフォント名の変更を最後まで行いました。
 After "finished": a rename that had been interrupted was completed.]=])
 set(VELNARI_MAN_MESSAGES_JA [=[
+.TP
+L シリーズではない Kanovel のフォントのようです。...
+「フォントファイルが不正か、\:既に…」の後に：\:先頭の 4,096 バイトに Kanovel の名前が
+あります。\:このフォントには Velnari を使ってください。
 .TP
 中断されていたフォント名の変更を最後まで行いました。
 「処理を終了しました。」の後に：\:途中で止まっていた変更を完了しました。]=])

@@ -60,6 +60,12 @@ inline constexpr std::uint32_t PATCH_WRITE_STARTS[PATCH_WRITE_COUNT] = {
     UTF16_LENGTH_AT[0], UTF16_LENGTH_AT[1], UTF16_LENGTH_AT[2], CP932_COPY_AT[0],
     CP932_COPY_AT[1],   CP932_COPY_AT[2],   CP932_COPY_AT[3],   UTF16_COPY_AT[0],
     UTF16_COPY_AT[1],   UTF16_COPY_AT[2],   LAST_RECORD_BASE};
+// The writes of the seven stored copies of the name: PATCH_WRITE_STARTS[7] to [13].
+inline constexpr std::size_t PATCH_FIRST_COPY_WRITE = 7;
+inline constexpr std::size_t PATCH_COPY_WRITES = 7;
+static_assert(PATCH_WRITE_STARTS[PATCH_FIRST_COPY_WRITE] == CP932_COPY_AT[0] &&
+              PATCH_WRITE_STARTS[PATCH_FIRST_COPY_WRITE + PATCH_COPY_WRITES - 1] ==
+                  UTF16_COPY_AT[2]);
 // The widest span one write covers: a name of 24 characters in UTF-16BE.
 inline constexpr std::size_t PATCH_WRITE_MAX = 48;
 
@@ -100,39 +106,9 @@ struct Text {
     std::size_t length;
 };
 
-// CP932 of the full-width characters the new names use; 0 for any other.
-constexpr std::uint16_t fullWidthCp932(char16_t c) {
-    if (c >= u'Ａ' && c <= u'Ｚ') {
-        return static_cast<std::uint16_t>(0x8260 + (c - u'Ａ'));
-    }
-    if (c >= u'ａ' && c <= u'ｚ') {
-        return static_cast<std::uint16_t>(0x8281 + (c - u'ａ'));
-    }
-    if (c >= u'０' && c <= u'９') {
-        return static_cast<std::uint16_t>(0x824F + (c - u'０'));
-    }
-    if (c == u'．') {
-        return 0x8144;
-    }
-    return 0;
-}
-
 constexpr Text cp932(std::u16string_view name) {
     Text text{};
-    for (char16_t c : name) {
-        const std::uint16_t code = fullWidthCp932(c);
-        text.bytes[text.length++] = static_cast<std::uint8_t>(code >> 8);
-        text.bytes[text.length++] = static_cast<std::uint8_t>(code & 0xFF);
-    }
-    return text;
-}
-
-// An ASCII name's bytes (namesAreEncodable holds that the old names are ASCII).
-constexpr Text ascii(std::u16string_view name) {
-    Text text{};
-    for (char16_t c : name) {
-        text.bytes[text.length++] = static_cast<std::uint8_t>(c);
-    }
+    text.length = encodeCp932(text.bytes, name);
     return text;
 }
 
@@ -159,7 +135,7 @@ constexpr void diff(std::uint32_t at, const Text& from, const Text& to, Emit emi
 // Calls emit for every record of a set, in ascending offset order.
 template <typename Emit>
 constexpr void forEachRecord(const PatchSetSource& source, Emit emit) {
-    const Text oldCp932 = ascii(source.oldName);
+    const Text oldCp932 = cp932(source.oldName);
     const Text newCp932 = cp932(source.newName);
     const Text oldUtf16 = utf16be(source.oldName);
     const Text newUtf16 = utf16be(source.newName);
@@ -229,17 +205,13 @@ constexpr std::array<std::size_t, PATCH_SET_COUNT> setStarts() {
 
 constexpr bool namesAreEncodable() {
     for (const PatchSetSource& source : PATCH_SET_SOURCES) {
-        for (char16_t c : source.newName) {
-            if (fullWidthCp932(c) == 0) {
-                return false;
-            }
-        }
         for (char16_t c : source.oldName) {
             if (c >= 0x80) {
                 return false;
             }
         }
-        if (2 * source.oldName.size() > PATCH_WRITE_MAX ||
+        if (!fitsShownName(source.oldName) || !fitsShownName(source.newName) ||
+            2 * source.oldName.size() > PATCH_WRITE_MAX ||
             2 * source.newName.size() > PATCH_WRITE_MAX) {
             return false;
         }
@@ -286,7 +258,8 @@ constexpr bool recordsFormTheWrites() {
             last[write] = offset;
         });
         for (std::size_t write = 0; write < PATCH_WRITE_COUNT; ++write) {
-            const bool singleByte = write < 7 || write == PATCH_WRITE_COUNT - 1;
+            const bool singleByte =
+                write < PATCH_FIRST_COPY_WRITE || write == PATCH_WRITE_COUNT - 1;
             if (count[write] == 0 || (singleByte && count[write] != 1) ||
                 last[write] - first[write] >= PATCH_WRITE_MAX) {
                 return false;
@@ -313,8 +286,12 @@ inline constexpr const std::uint8_t* PATCH_SET_STARTS[PATCH_SET_COUNT] = {
     PATCH_CATALOGUE.data() + patch_catalogue_detail::setStarts()[7],
 };
 
+// Each set's old and new name as the console shows them (CP932).
+inline constexpr std::array<ShownPair, PATCH_SET_COUNT> PATCH_SET_SHOWN =
+    shownPairs(PATCH_SET_SOURCES);
+
 static_assert(patch_catalogue_detail::namesAreEncodable(),
-              "old names must be ASCII; new names full-width characters the CP932 table knows");
+              "old names must be ASCII; new names full-width characters the CP932 encoder knows");
 static_assert(patch_catalogue_detail::recordsAreOrderedAndChangeSomething(),
               "records must ascend within 0x04D817..0x050B88 and change their byte");
 static_assert(patch_catalogue_detail::recordsFormTheWrites(),

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -31,6 +32,10 @@ bool isShiftJis(const char* charset) {
 }  // namespace
 
 void consoleInit() {
+    // A reader that goes away (a pipe into head) must not end the run in the
+    // middle of a list of fonts: what cannot be printed is lost, and the
+    // edits and the exit status go on as they would.
+    std::signal(SIGPIPE, SIG_IGN);
     if (isatty(STDOUT_FILENO) == 0) {
         return;
     }

@@ -50,7 +50,8 @@ enum class OpenError : unsigned char {
     NotFound,        // no such file or folder on the path
     NotRegularFile,  // a folder, a device, a FIFO
     InUse,           // another program has it open, or holds a lease or lock on it
-    ReadOnly,        // no write permission at all, a read-only attribute or file system
+    ReadOnly,        // no write permission at all, or a read-only attribute
+    ReadOnlyDrive,   // on a read-only file system or a write-protected medium
     TimesNotOurs,    // not its owner: its times could not be put back
     AccessDenied,    // any other refusal of permission
     Other,           // anything else; code holds the platform's error number
@@ -66,6 +67,13 @@ struct OpenResult {
 // open. Reads the file's times into times. Fails, with nothing opened, unless
 // path is a regular file that may be written and whose times we may set.
 OpenResult openExclusive(const char* path, EditFile& file, FileTimes& times);
+
+// Opens path for reading only, sharing it with other readers, and reads its
+// times into times: for a look that writes nothing, so it works on read-only
+// files and drives. Reading keeps the access time where the platform lets a
+// reader ask so (O_NOATIME, for the file's owner). Fails, with nothing
+// opened, unless path is a regular file.
+OpenResult openForReading(const char* path, EditFile& file, FileTimes& times);
 
 // Reads up to count bytes at offset; returns how many the file holds there
 // (0 on an error).

@@ -20,6 +20,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -61,9 +62,15 @@ OpenResult failed(OpenError error, int code = 0) {
     return OpenResult{error, static_cast<unsigned long>(code)};
 }
 
+bool onReadOnlyFileSystem(const char* path) {
+    struct statvfs volume = {};
+    return statvfs(path, &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0;
+}
+
 // Names the cause of a failed open from its errno, looking at the path where
-// the errno alone cannot tell.
-OpenResult causeOf(int error, const char* path) {
+// the errno alone cannot tell. An open for reading only is never refused for
+// want of write permission.
+OpenResult causeOf(int error, const char* path, bool writing) {
     struct stat info = {};
     const bool known = stat(path, &info) == 0;
     switch (error) {
@@ -75,20 +82,55 @@ OpenResult causeOf(int error, const char* path) {
         case ENODEV:
             return failed(OpenError::NotRegularFile);
         case EROFS:
-            return failed(OpenError::ReadOnly);
+            return failed(OpenError::ReadOnlyDrive);
         case EAGAIN:  // under another process's lease
         case ETXTBSY:
             return failed(OpenError::InUse);
         case EACCES:
-            return failed(known && hasNoWriteBit(info.st_mode) ? OpenError::ReadOnly
-                                                               : OpenError::AccessDenied);
+            if (writing && onReadOnlyFileSystem(path)) {
+                return failed(OpenError::ReadOnlyDrive);
+            }
+            return failed(writing && known && hasNoWriteBit(info.st_mode)
+                              ? OpenError::ReadOnly
+                              : OpenError::AccessDenied);
         case EPERM:  // O_NOATIME is refused to anyone but the owner
-            return failed(known && info.st_uid != geteuid() ? OpenError::TimesNotOurs
-                                                            : OpenError::AccessDenied);
+            return failed(writing && known && info.st_uid != geteuid() ? OpenError::TimesNotOurs
+                                                                       : OpenError::AccessDenied);
         default:
             return failed(OpenError::Other, error);
     }
 }
+
+// Keeps fd as file, with its times, if it is a regular file (and, for an
+// edit, one that may be written, held exclusively); closes it otherwise.
+OpenResult adopt(int fd, bool editing, EditFile& file, FileTimes& times) {
+    struct stat info = {};
+    OpenResult result = failed(OpenError::None);
+    // A regular file only. One that nobody may write is read-only, as
+    // Windows' read-only attribute is, also for root, whom the permission
+    // bits do not stop.
+    if (fstat(fd, &info) != 0) {
+        result = failed(OpenError::Other, errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        result = failed(OpenError::NotRegularFile);
+    } else if (editing && hasNoWriteBit(info.st_mode)) {
+        result = failed(OpenError::ReadOnly);
+    } else if (editing && !holdExclusively(fd)) {
+        result = failed(OpenError::InUse);
+    }
+    if (result.error != OpenError::None) {
+        close(fd);
+        return result;
+    }
+    file.descriptor = fd;
+    times.creation = {};
+    times.lastAccess = info.st_atim;
+    times.lastWrite = info.st_mtim;
+    return result;
+}
+
+// O_NONBLOCK: a FIFO, a device or a file under another lease cannot stall the run.
+constexpr int OPEN_FLAGS = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
 }  // namespace
 
@@ -103,34 +145,22 @@ OpenResult openExclusive(const char* path, EditFile& file, FileTimes& times) {
     // to those who may also set the file's times (its owner, or a process
     // with CAP_FOWNER): anyone else gets EPERM, and is refused here, before
     // any edit, rather than left with an edited file whose times are lost.
-    // O_NONBLOCK: a FIFO, a device or a file under another lease cannot stall the run.
-    const int fd = open(path, O_RDWR | O_NOATIME | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = open(path, O_RDWR | O_NOATIME | OPEN_FLAGS);
     if (fd < 0) {
-        return causeOf(errno, path);
+        return causeOf(errno, path, true);
     }
-    struct stat info = {};
-    OpenResult result = failed(OpenError::None);
-    // A regular file only. One that nobody may write is read-only, as
-    // Windows' read-only attribute is, also for root, whom the permission
-    // bits do not stop.
-    if (fstat(fd, &info) != 0) {
-        result = failed(OpenError::Other, errno);
-    } else if (!S_ISREG(info.st_mode)) {
-        result = failed(OpenError::NotRegularFile);
-    } else if (hasNoWriteBit(info.st_mode)) {
-        result = failed(OpenError::ReadOnly);
-    } else if (!holdExclusively(fd)) {
-        result = failed(OpenError::InUse);
+    return adopt(fd, true, file, times);
+}
+
+OpenResult openForReading(const char* path, EditFile& file, FileTimes& times) {
+    int fd = open(path, O_RDONLY | O_NOATIME | OPEN_FLAGS);
+    if (fd < 0 && errno == EPERM) {  // not the owner: readable still, if not without a trace
+        fd = open(path, O_RDONLY | OPEN_FLAGS);
     }
-    if (result.error != OpenError::None) {
-        close(fd);
-        return result;
+    if (fd < 0) {
+        return causeOf(errno, path, false);
     }
-    file.descriptor = fd;
-    times.creation = {};
-    times.lastAccess = info.st_atim;
-    times.lastWrite = info.st_mtim;
-    return result;
+    return adopt(fd, false, file, times);
 }
 
 std::size_t readFileAt(EditFile& file, std::uint32_t offset, std::uint8_t* bytes,

@@ -117,9 +117,27 @@ OpenResult failed(OpenError error, DWORD code = 0) {
     return OpenResult{error, code};
 }
 
+// Whether the volume that holds wide is read-only (a CD, a write-protected
+// card or stick mounted so). Asked through a handle that may only query, so
+// that a volume mounted in a folder answers for itself. (Wine reports no
+// Unix file system as read-only.)
+bool onReadOnlyVolume(const wchar_t* wide) {
+    const HANDLE handle =
+        CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD flags = 0;
+    const bool known = GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, &flags,
+                                                     nullptr, 0) != 0;
+    CloseHandle(handle);
+    return known && (flags & FILE_READ_ONLY_VOLUME) != 0;
+}
+
 // Names the cause of a failed CreateFileW from its error, looking at the
-// file's attributes where the error alone cannot tell: a folder and a
-// read-only file are both "access denied".
+// file's attributes and its volume where the error alone cannot tell: a
+// folder, a read-only file and a read-only volume are all "access denied".
 OpenResult causeOf(DWORD error, const wchar_t* wide) {
     switch (error) {
         case ERROR_FILE_NOT_FOUND:
@@ -132,12 +150,15 @@ OpenResult causeOf(DWORD error, const wchar_t* wide) {
         case ERROR_USER_MAPPED_FILE:
             return failed(OpenError::InUse);
         case ERROR_WRITE_PROTECT:
-            return failed(OpenError::ReadOnly);
+            return failed(OpenError::ReadOnlyDrive);
         case ERROR_ACCESS_DENIED: {
             const DWORD attributes = GetFileAttributesW(wide);
             if (attributes != INVALID_FILE_ATTRIBUTES &&
                 (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
                 return failed(OpenError::NotRegularFile);
+            }
+            if (onReadOnlyVolume(wide)) {
+                return failed(OpenError::ReadOnlyDrive);
             }
             if (attributes != INVALID_FILE_ATTRIBUTES &&
                 (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
@@ -150,20 +171,49 @@ OpenResult causeOf(DWORD error, const wchar_t* wide) {
     }
 }
 
-// Why an open handle may not be edited, or None. Windows refuses to open a
-// read-only file for writing, but Wine run by root does not; so the
-// attribute is checked here, and the file is refused alike.
-OpenError refusalOf(HANDLE handle) {
+// Why an open handle may not be read (or, editing, edited), or None. Windows
+// refuses to open a read-only file for writing, but Wine run by root does
+// not; so the attribute is checked here, and the file is refused alike.
+OpenError refusalOf(HANDLE handle, bool editing) {
     BY_HANDLE_FILE_INFORMATION information = {};
     if (GetFileType(handle) != FILE_TYPE_DISK ||
         GetFileInformationByHandle(handle, &information) == 0 ||
         (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return OpenError::NotRegularFile;
     }
-    if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    if (editing && (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
         return OpenError::ReadOnly;
     }
     return OpenError::None;
+}
+
+// Keeps handle as file, with its times, if refusalOf finds nothing; closes it otherwise.
+OpenResult adopt(HANDLE handle, bool editing, EditFile& file, FileTimes& times) {
+    FILETIME creation = {};
+    FILETIME lastAccess = {};
+    FILETIME lastWrite = {};
+    // The times first: Wine may read the file to answer other questions. A
+    // file whose times cannot be read cannot have them put back.
+    if (GetFileTime(handle, &creation, &lastAccess, &lastWrite) == 0) {
+        const DWORD error = GetLastError();
+        CloseHandle(handle);
+        return failed(OpenError::Other, error);
+    }
+    const OpenError refusal = refusalOf(handle, editing);
+    if (refusal != OpenError::None) {
+        CloseHandle(handle);
+        return failed(refusal);
+    }
+    // Reading through this handle must not move the access time, so that a
+    // file read but not edited keeps all three times. A handle opened without
+    // FILE_WRITE_ATTRIBUTES cannot ask, and the request fails.
+    const FILETIME keep = {0xFFFFFFFFu, 0xFFFFFFFFu};
+    SetFileTime(handle, nullptr, &keep, nullptr);
+    file.handle = handle;
+    times.creation = fromFileTime(creation);
+    times.lastAccess = fromFileTime(lastAccess);
+    times.lastWrite = fromFileTime(lastWrite);
+    return failed(OpenError::None);
 }
 
 }  // namespace
@@ -178,30 +228,29 @@ OpenResult openExclusive(const char* path, EditFile& file, FileTimes& times) {
     if (handle == INVALID_HANDLE_VALUE) {
         return causeOf(GetLastError(), wide);
     }
-    FILETIME creation = {};
-    FILETIME lastAccess = {};
-    FILETIME lastWrite = {};
-    // The times first: Wine may read the file to answer other questions. A
-    // file whose times cannot be read cannot have them put back.
-    if (GetFileTime(handle, &creation, &lastAccess, &lastWrite) == 0) {
-        const DWORD error = GetLastError();
-        CloseHandle(handle);
-        return failed(OpenError::Other, error);
+    return adopt(handle, true, file, times);
+}
+
+OpenResult openForReading(const char* path, EditFile& file, FileTimes& times) {
+    wchar_t wide[LONGEST_PATH];
+    if (!toWidePath(path, wide)) {
+        return failed(OpenError::NotFound);
     }
-    const OpenError refusal = refusalOf(handle);
-    if (refusal != OpenError::None) {
-        CloseHandle(handle);
-        return failed(refusal);
+    // Other readers may share the file, writers may not: nobody's write can
+    // then fall between our read and our putting the times back.
+    // FILE_WRITE_ATTRIBUTES lets the access time be kept; a read-only volume
+    // refuses it, and the file is then read without.
+    HANDLE handle = CreateFileW(wide, GENERIC_READ | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE &&
+        (GetLastError() == ERROR_ACCESS_DENIED || GetLastError() == ERROR_WRITE_PROTECT)) {
+        handle = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
     }
-    // Reading through this handle must not move the access time, so that a
-    // file read but not edited keeps all three times.
-    const FILETIME keep = {0xFFFFFFFFu, 0xFFFFFFFFu};
-    SetFileTime(handle, nullptr, &keep, nullptr);
-    file.handle = handle;
-    times.creation = fromFileTime(creation);
-    times.lastAccess = fromFileTime(lastAccess);
-    times.lastWrite = fromFileTime(lastWrite);
-    return failed(OpenError::None);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return causeOf(GetLastError(), wide);
+    }
+    return adopt(handle, false, file, times);
 }
 
 std::size_t readFileAt(EditFile& file, std::uint32_t offset, std::uint8_t* bytes,

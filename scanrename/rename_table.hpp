@@ -106,7 +106,8 @@ constexpr bool hasFieldEndByte(std::u16string_view name) {
 constexpr bool pairsAreWellFormed() {
     for (const NamePair& pair : RENAME_PAIRS) {
         if (2 * pair.oldName.size() > NAME_FIELD_SIZE - 1 ||
-            pair.newName.size() > pair.oldName.size() || hasFieldEndByte(pair.oldName) ||
+            pair.newName.size() > pair.oldName.size() || !fitsShownName(pair.oldName) ||
+            !fitsShownName(pair.newName) || hasFieldEndByte(pair.oldName) ||
             hasFieldEndByte(pair.newName) || !startsWith(pair.oldName, u"Kanovel") ||
             !startsWith(pair.newName, u"Ｋ．ａｎｏｖｅｌ")) {
             return false;
@@ -153,10 +154,14 @@ constexpr bool newNamesBeginNoOther() {
 
 inline constexpr RenameTable RENAME_TABLE = rename_table_detail::makeRenameTable();
 
+// Each row's old and new name as the console shows them (CP932).
+inline constexpr std::array<ShownPair, RENAME_ROW_COUNT> RENAME_SHOWN = shownPairs(RENAME_PAIRS);
+
 static_assert(RENAME_ROW_COUNT == 35);
 static_assert(RENAME_TABLE_SIZE == 2880);
 static_assert(rename_table_detail::pairsAreWellFormed(),
-              "names must fit a field, avoid FIELD_END and keep the family prefixes; "
+              "names must fit a field, be shown in CP932, avoid FIELD_END and keep the family "
+              "prefixes; "
               "new names may not be longer than old ones");
 static_assert(rename_table_detail::longerNamesComeFirst(),
               "a name must come before any name that is its prefix");

@@ -37,42 +37,65 @@ int lookupField(const std::uint8_t* table, std::size_t fieldOffset, const std::u
     return NO_ROW;
 }
 
+bool beginsAsAFont(EditStream& stream) {
+    std::uint8_t head[4];
+    if (readAt(stream, 0, head, sizeof head) != sizeof head) {
+        return false;
+    }
+    for (const std::uint8_t* signature : FONT_SIGNATURES) {
+        if (std::memcmp(head, signature, sizeof head) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int lookupRow(const std::uint8_t* table, const std::uint8_t* window, std::size_t windowLength) {
     return lookupField(table, 0, window, windowLength);
 }
 
-EngineResult scanAndRename(EditStream& stream) {
+EngineResult scanAndRename(EditStream& stream, Direction direction) {
+    if (!beginsAsAFont(stream)) {
+        return EngineResult{Verdict::NotAFont, true, 0, {}};
+    }
+    EngineResult result{Verdict::Finished, true, 0, {}};
+    // A rename writes Latin occurrences with their row's new name, a revert
+    // renamed ones with their row's old name.
+    const bool reverting = direction == Direction::Revert;
+    const std::size_t toField = reverting ? 0 : NAME_FIELD_SIZE;
     std::uint32_t occurrences = 0;
     bool lastFound = true;  // no occurrence at all counts as found
 
     for (std::uint32_t offset = 0; offset < SCAN_RANGE; ++offset) {
         std::uint8_t window[SCAN_WINDOW_SIZE];
         const std::size_t length = readAt(stream, offset, window, SCAN_WINDOW_SIZE);
-        if (windowBegins(window, length, RENAMED_PATTERN, sizeof RENAMED_PATTERN)) {
-            ++occurrences;
-            lastFound = lookupField(RENAME_TABLE.data(), NAME_FIELD_SIZE, window, length) != NO_ROW;
+        const bool renamed = windowBegins(window, length, RENAMED_PATTERN, sizeof RENAMED_PATTERN);
+        if (!renamed && !windowBegins(window, length, FAMILY_PATTERN, sizeof FAMILY_PATTERN)) {
             continue;
         }
-        if (!windowBegins(window, length, FAMILY_PATTERN, sizeof FAMILY_PATTERN)) {
-            continue;
-        }
-        const int row = lookupRow(RENAME_TABLE.data(), window, length);
+        const int row =
+            lookupField(RENAME_TABLE.data(), renamed ? NAME_FIELD_SIZE : 0, window, length);
         ++occurrences;
         lastFound = row != NO_ROW;
-        if (lastFound && occurrences >= FIRST_REWRITTEN && occurrences <= LAST_REWRITTEN) {
-            const std::uint8_t* newName =
-                RENAME_TABLE.data() + row * RENAME_ROW_SIZE + NAME_FIELD_SIZE;
-            std::memcpy(window, newName, fieldLength(newName));
-            // One write for the whole name, so that a run cut short leaves it
-            // wholly old or wholly new. Only the bytes that were read go back:
-            // a short window near the end of the file must not lengthen it.
-            writeAt(stream, offset, window, length);
+        if (!lastFound || renamed != reverting || occurrences < FIRST_REWRITTEN ||
+            occurrences > LAST_REWRITTEN) {
+            continue;
+        }
+        const std::uint8_t* to = RENAME_TABLE.data() + row * RENAME_ROW_SIZE + toField;
+        std::memcpy(window, to, fieldLength(to));
+        // One write for the whole name, so that a run cut short leaves it
+        // wholly old or wholly new. Only the bytes that were read go back:
+        // a short window near the end of the file must not lengthen it.
+        if (writeAt(stream, offset, window, length)) {
+            noteNameChange(result, nameChangeOf(RENAME_SHOWN[row], direction, ONE_COPY));
         }
     }
     if (occurrences == 0) {
-        return EngineResult{Verdict::NoNamesFound, true};
+        result.verdict = Verdict::NoNamesFound;
+    } else if (!lastFound) {
+        result.verdict = Verdict::NotRecognised;
     }
-    return EngineResult{lastFound ? Verdict::Finished : Verdict::NotRecognised, true};
+    return result;
 }

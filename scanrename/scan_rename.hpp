@@ -6,18 +6,21 @@
 #include <cstdint>
 
 #include "run_flow.hpp"
+#include "table_format.hpp"
 
 inline constexpr std::uint32_t SCAN_RANGE = 4096;  // offsets 0 to 4,095
 inline constexpr std::size_t SCAN_WINDOW_SIZE = 48;
 inline constexpr std::uint32_t FIRST_REWRITTEN = 4;  // occurrences 4 to 7, counted from 1
 inline constexpr std::uint32_t LAST_REWRITTEN = 7;
 
-// "Kanovel" in UTF-16BE.
-inline constexpr std::uint8_t FAMILY_PATTERN[14] = {0x00, 0x4B, 0x00, 0x61, 0x00, 0x6E, 0x00,
-                                                    0x6F, 0x00, 0x76, 0x00, 0x65, 0x00, 0x6C};
 // "Ｋ．ａｎｏｖｅｌ" in UTF-16BE: how every new name begins.
 inline constexpr std::uint8_t RENAMED_PATTERN[16] = {
     0xFF, 0x2B, 0xFF, 0x0E, 0xFF, 0x41, 0xFF, 0x4E, 0xFF, 0x4F, 0xFF, 0x56, 0xFF, 0x45, 0xFF, 0x4C};
+
+// The first four bytes of a font file: TrueType, OpenType (CFF), Apple
+// TrueType and a collection. A file that begins otherwise is never written.
+inline constexpr std::uint8_t FONT_SIGNATURES[4][4] = {
+    {0x00, 0x01, 0x00, 0x00}, {'O', 'T', 'T', 'O'}, {'t', 'r', 'u', 'e'}, {'t', 't', 'c', 'f'}};
 
 inline constexpr int NO_ROW = -1;
 
@@ -27,12 +30,15 @@ inline constexpr int NO_ROW = -1;
 int lookupRow(const std::uint8_t* table, const std::uint8_t* window, std::size_t windowLength);
 
 // Scans offsets 0 to SCAN_RANGE - 1 for occurrences: windows that begin with
-// FAMILY_PATTERN (a Latin name) or RENAMED_PATTERN (a name renamed by an
-// earlier run). A Latin occurrence's row is lookupRow's; a renamed one's is
-// the first row whose new name, U+0000 fill included, begins the window. The
-// Latin names among occurrences 4 to 7 that have a row are renamed, each in
-// one write of its window; a renamed occurrence is never written, so a run
-// cut short is completed by the next, and a second run changes nothing.
-// Returns the finish flag always; NoNamesFound without any occurrence,
-// otherwise Finished if the last occurrence had a row, NotRecognised if not.
-EngineResult scanAndRename(EditStream& stream);
+// FAMILY_PATTERN (a Latin name) or RENAMED_PATTERN (a name renamed before). A
+// Latin occurrence's row is lookupRow's; a renamed one's is the first row
+// whose new name, U+0000 fill included, begins the window. Among occurrences
+// 4 to 7, a rename writes each Latin name that has a row with its new name,
+// and a revert each renamed name with its old name, in one write of its
+// window; an occurrence already as the run wants it is never written, so a
+// run cut short is completed by the next, and a second run changes nothing.
+// Each name written is noted in the result. Returns the finish flag always;
+// NotAFont, having read nothing more, when the file does not begin with one
+// of FONT_SIGNATURES; NoNamesFound without any occurrence; otherwise Finished
+// if the last occurrence had a row, NotRecognised if not.
+EngineResult scanAndRename(EditStream& stream, Direction direction);

@@ -1,9 +1,10 @@
-// Fuzz target of Velnari's engine: any file, as an in-memory font.
-// Checks the engine against a plain model of the scan written from the name
-// pairs (not from the table's bytes): the file keeps its length, and it ends
-// byte for byte as the model says, so only the Latin names of occurrences 4
-// to 7 change, and only into the table's new names; names renamed before
-// count as occurrences and are left as they are.
+// Fuzz target of Velnari's engine: any file, as an in-memory font, renamed
+// and, from the same bytes, reverted. Checks the engine against a plain model
+// of the scan written from the name pairs (not from the table's bytes): the
+// file keeps its length, and it ends byte for byte as the model says, so
+// only occurrences 4 to 7 change (a rename's Latin names into the table's
+// new names, a revert's renamed names back into the old ones), and each name
+// written is noted; a file that does not begin as a font is never written.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -26,6 +27,8 @@ Bytes utf16be(std::u16string_view text) {
 struct Model {
     Bytes bytes;
     bool lastFound = true;
+    bool isFont = false;
+    std::size_t written = 0;
 };
 
 // The old and new names of the pairs in UTF-16BE, the new ones filled up with
@@ -52,12 +55,17 @@ bool begins(const std::uint8_t* at, std::size_t available, const Bytes& name) {
     return name.size() <= available && std::equal(name.begin(), name.end(), at);
 }
 
-Model modelScan(const std::uint8_t* data, std::size_t size) {
+Model modelScan(const std::uint8_t* data, std::size_t size, bool reverting) {
     static const Bytes family = utf16be(u"Kanovel");
     static const Bytes renamedFamily = utf16be(u"Ｋ．ａｎｏｖｅｌ");
+    static const Bytes signatures[] = {
+        {0, 1, 0, 0}, {'O', 'T', 'T', 'O'}, {'t', 'r', 'u', 'e'}, {'t', 't', 'c', 'f'}};
     Model model{Bytes(data, data + size)};
+    for (const Bytes& signature : signatures) {
+        model.isFont = model.isFont || begins(data, size, signature);
+    }
     int occurrences = 0;
-    for (std::size_t p = 0; p < 4096 && p < size; ++p) {
+    for (std::size_t p = 0; p < 4096 && p < size && model.isFont; ++p) {
         std::uint8_t* at = model.bytes.data() + p;
         const std::size_t available = std::min<std::size_t>(48, size - p);
         const bool latin = begins(at, available, family);
@@ -73,8 +81,10 @@ Model modelScan(const std::uint8_t* data, std::size_t size) {
         }
         ++occurrences;
         model.lastFound = row != nullptr;
-        if (latin && row != nullptr && occurrences >= 4 && occurrences <= 7) {
-            std::copy(row->newName.begin(), row->newName.end(), at);
+        if (latin != reverting && row != nullptr && occurrences >= 4 && occurrences <= 7) {
+            const Bytes& name = reverting ? row->oldName : row->newName;
+            std::copy(name.begin(), name.end(), at);
+            ++model.written;
         }
     }
     return model;
@@ -86,14 +96,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size > 4400) {
         return 0;  // nothing past the first 4,143 bytes is ever read
     }
-    EditStream stream;
-    openMemoryFile(stream, data, size);
-    const EngineResult result = scanAndRename(stream);
-    const Bytes after = closeMemoryFile(stream, size);
+    // The input as it is, and as a TrueType font: most inputs begin otherwise,
+    // and would test no more than the signature.
+    const Bytes given(data, data + size);
+    Bytes font = given;
+    std::copy_n(FONT_SIGNATURES[0], std::min<std::size_t>(4, size), font.begin());
+    const Bytes* const inputs[] = {&given, &font};
+    for (const Bytes* input : inputs) {
+        for (const Direction direction : {Direction::Rename, Direction::Revert}) {
+            EditStream stream;
+            openMemoryFile(stream, input->data(), size);
+            const EngineResult result = scanAndRename(stream, direction);
+            const Bytes after = closeMemoryFile(stream, size);
 
-    const Model model = modelScan(data, size);
-    FUZZ_CHECK(result.finish);
-    FUZZ_CHECK(after == model.bytes);
-    FUZZ_CHECK((result.verdict != Verdict::NotRecognised) == model.lastFound);
+            const Model model = modelScan(input->data(), size, direction == Direction::Revert);
+            FUZZ_CHECK(result.finish);
+            FUZZ_CHECK(after == model.bytes);
+            FUZZ_CHECK(result.changeCount == model.written);
+            FUZZ_CHECK((result.verdict == Verdict::NotAFont) == !model.isFont);
+            FUZZ_CHECK(!model.isFont ||
+                       (result.verdict != Verdict::NotRecognised) == model.lastFound);
+        }
+    }
     return 0;
 }

@@ -93,7 +93,7 @@ std::size_t readAt(EditStream& stream, std::uint32_t offset, std::uint8_t* bytes
     return served;
 }
 
-void writeAt(EditStream& stream, std::uint32_t offset, const std::uint8_t* bytes,
+bool writeAt(EditStream& stream, std::uint32_t offset, const std::uint8_t* bytes,
              std::size_t count) {
     if (!stream.filled) {
         fillWindow(stream, offset);
@@ -102,7 +102,7 @@ void writeAt(EditStream& stream, std::uint32_t offset, const std::uint8_t* bytes
         offset >= stream.cacheStart && offset - stream.cacheStart + count <= stream.cacheLength;
     if (!fits) {
         stream.refused = true;
-        return;
+        return false;
     }
     const std::size_t from = offset - stream.cacheStart;
     std::size_t first = 0;
@@ -110,7 +110,7 @@ void writeAt(EditStream& stream, std::uint32_t offset, const std::uint8_t* bytes
         ++first;
     }
     if (first == count) {
-        return;  // changes nothing
+        return false;  // changes nothing
     }
     std::size_t last = count;
     while (bytes[last - 1] == stream.cache[from + last - 1]) {
@@ -118,11 +118,12 @@ void writeAt(EditStream& stream, std::uint32_t offset, const std::uint8_t* bytes
     }
     if (stream.changeCount == EDIT_MAX_CHANGES) {
         stream.refused = true;
-        return;
+        return false;
     }
     std::memcpy(stream.cache + from + first, bytes + first, last - first);
     stream.changes[stream.changeCount++] = {static_cast<std::uint16_t>(from + first),
                                             static_cast<std::uint16_t>(from + last)};
+    return true;
 }
 
 bool hasPendingChanges(const EditStream& stream) {

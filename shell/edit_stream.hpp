@@ -65,10 +65,11 @@ void attachEditStream(EditStream& stream, EditFile file);
 std::size_t readAt(EditStream& stream, std::uint32_t offset, std::uint8_t* bytes,
                    std::size_t count);
 
-// Writes count bytes at offset into the window. A write that does not fit
-// the window (or one change too many) refuses the whole edit: the next flush
-// writes nothing and says NotWritten.
-void writeAt(EditStream& stream, std::uint32_t offset, const std::uint8_t* bytes,
+// Writes count bytes at offset into the window. Returns whether they change
+// a byte there, which makes one pending change. A write that does not fit the
+// window (or one change too many) refuses the whole edit: it returns false,
+// and the next flush writes nothing and says NotWritten.
+bool writeAt(EditStream& stream, std::uint32_t offset, const std::uint8_t* bytes,
              std::size_t count);
 
 // Whether a flush would write anything.

@@ -1,12 +1,35 @@
 #include "file_edit.hpp"
 
-OpenResult openForEdit(const char* path, EditStream& stream, FileTimes& times) {
-    EditFile file{};
-    const OpenResult result = openExclusive(path, file, times);
+namespace {
+
+OpenResult attachIfOpened(OpenResult result, EditFile file, EditStream& stream) {
     if (result.error == OpenError::None) {
         attachEditStream(stream, file);
     }
     return result;
+}
+
+}  // namespace
+
+OpenResult openForEdit(const char* path, EditStream& stream, FileTimes& times) {
+    EditFile file{};
+    const OpenResult result = openExclusive(path, file, times);
+    return attachIfOpened(result, file, stream);
+}
+
+OpenResult openForPreview(const char* path, EditStream& stream, FileTimes& times) {
+    EditFile file{};
+    const OpenResult result = openForReading(path, file, times);
+    return attachIfOpened(result, file, stream);
+}
+
+bool endPreview(EditStream& stream, const FileTimes& times) {
+    const bool changes = hasPendingChanges(stream);
+    if (READING_MAY_MOVE_ACCESS_TIME) {
+        setFileTimes(stream.file, times);
+    }
+    closeFile(stream.file);
+    return changes;
 }
 
 FinishStatus abandonEdit(EditStream& stream) {

@@ -3,7 +3,9 @@
 // put back and the file is flushed to its device, all through that one
 // handle, which is closed before the run says anything more. Nobody else can
 // open the file in between, so no one's bytes are overwritten, and no second
-// open can fail after the edit.
+// open can fail after the edit. A preview (a dry run) opens the file for
+// reading only, and writes neither the file nor, where reading leaves them
+// alone, its times.
 #pragma once
 
 #include "edit_stream.hpp"
@@ -22,6 +24,17 @@ enum class FinishStatus {
 // its times and attaches the stream to it. On failure nothing is open and
 // the result says why.
 OpenResult openForEdit(const char* path, EditStream& stream, FileTimes& times);
+
+// Opens path for a look that writes nothing: for reading only, shared with
+// other readers and without a lease, so read-only files and drives open too.
+// Captures its times and attaches the stream to it. On failure nothing is
+// open and the result says why.
+OpenResult openForPreview(const char* path, EditStream& stream, FileTimes& times);
+
+// Ends a look: drops the pending changes unwritten and closes the file, its
+// times put back where reading may have moved them. Returns whether there
+// were changes, that is, whether an edit would have written anything.
+bool endPreview(EditStream& stream, const FileTimes& times);
 
 // Closes the file without writing anything: the engine found nothing to do.
 // Returns Unchanged.

@@ -63,6 +63,11 @@ NO_NAMES = ("Kanovel のフォント名が見つからないため、何も変�
 COMPLETED = "中断されていたフォント名の変更を最後まで行いました。\n"
 SKIPPED = "フォントファイルではないため、飛ばしました。\n"
 SUMMARY = "結果: 変更 %d 件、変更なし %d 件、失敗 %d 件\n"
+NOT_A_FONT = "TrueType や OpenType のフォントファイルではないため、何も変更していません。\n"
+USE_VELNARI = "L シリーズではない Kanovel のフォントのようです。このフォントには Velnari を使ってください。\n"
+DRY_RUN = "確認だけのため、ファイルには何も書き込んでいません。\n"
+BANNER_NOTICE = "フォントファイルの中のフォント名を全角の名前に書き換えます。\n\n"
+REVERT_NOTICE = "フォントファイルの中の全角のフォント名を、元のラテン文字の名前に戻します。\n\n"
 # The line after CANNOT_OPEN, by cause.
 REASONS = {
     "missing": "原因: ファイルが見つかりません。名前と場所を確かめてください。\n",
@@ -72,6 +77,8 @@ REASONS = {
     "read-only": ("原因: 読み取り専用です。読み取り専用の属性を外して（書き込みを許可して）から、"
                   "もう一度実行してください。\n"),
     "not owner": "原因: ファイルの所有者ではないため、日時を元に戻せません。所有者として実行してください。\n",
+    "read-only drive": ("原因: 読み取り専用のドライブにあります。書き込めるフォルダーにコピーしてから"
+                        "（または書き込み禁止を解除してから）、もう一度実行してください。\n"),
 }
 
 
@@ -86,9 +93,15 @@ def no_file(title):
                  f"使い方の詳細: {title} --help\n")
 
 
-def banner(title):
-    return (title.encode() + cp932(" - Kanovel フォント名変更ツール\n") +
-            cp932("フォントファイルの中のフォント名を全角の名前に書き換えます。\n\n"))
+def banner(title, notice=None):
+    notice = BANNER_NOTICE if notice is None else notice
+    return title.encode() + cp932(" - Kanovel フォント名変更ツール\n" + notice)
+
+
+def name_lines(pairs, copies=None):
+    """What -v and -n list: one line a name, old and new (VelnariL: and the copies)."""
+    tail = "" if copies is None else f"（{copies} か所）"
+    return cp932("".join(f"  {old} → {new}{tail}\n" for old, new in pairs))
 
 
 def target_line(path):
@@ -101,6 +114,13 @@ def run(prog, *args, stdin=b"", env=None, **popen):
     done = subprocess.run(RUNNER + [prog, *args], input=stdin, stdout=subprocess.PIPE,
                           stderr=subprocess.PIPE, timeout=TIMEOUT, env=env, **popen)
     return done.stdout, done.stderr
+
+
+def status_of(prog, *args, env=None):
+    """(exit status, stdout) of a run whose standard input is at its end."""
+    done = subprocess.run(RUNNER + [prog, *args], input=b"", stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, timeout=TIMEOUT, env=env)
+    return done.returncode, done.stdout
 
 
 @contextlib.contextmanager

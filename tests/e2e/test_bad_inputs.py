@@ -11,11 +11,11 @@ import threading
 import time
 import unittest
 
-from harness import (CANNOT_WRITE, COMPLETED, FINISHED, NO_NAMES, NOT_RECOGNISED, NOTHING_CHANGED,
-                     PARTLY_RENAMED,
+from harness import (BANNER_NOTICE, CANNOT_WRITE, COMPLETED, FINISHED, NO_NAMES, NOT_A_FONT, NOT_RECOGNISED,
+                     NOTHING_CHANGED, PARTLY_RENAMED, REVERT_NOTICE, USE_VELNARI,
                      PRESS_ENTER, TIMES_NOT_KEPT, FontCase, at_prompt, banner, cannot_open, clock,
-                     cp932, fault_env, fonts_to_rename, program, run, sample_font, target_line,
-                     waits_for_enter)
+                     cp932, fault_env, fonts_to_rename, program, run, sample_font, status_of,
+                     target_line, waits_for_enter)
 
 PROGRAMS = (("velnari", "Velnari"), ("velnaril", "VelnariL"))
 
@@ -57,6 +57,22 @@ class BadInputs(FontCase):
                                     check_file=path == read_only)
         self.assertTrue(os.path.islink(os.path.join(self.dir, "dangling.ttf")))
 
+    def test_a_read_only_drive_is_a_cause_of_its_own(self):
+        # A read-only file system: there is no attribute to clear. A dry run
+        # reads it all the same.
+        drive = os.path.join(self.dir, "drive")
+        os.mkdir(drive)
+        mount = ["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", drive]
+        if subprocess.run(mount, stderr=subprocess.DEVNULL).returncode != 0:
+            self.skipTest("mounting a file system needs root and a machine that allows it")
+        try:
+            path = sample_font(drive)
+            subprocess.run(["mount", "-o", "remount,ro", drive], check=True)
+            self.expect_refused(path, "read-only drive", check_file=False)  # it cannot change
+            self.assertEqual(status_of(program("velnari"), "-n", path, "/b")[0], 0)
+        finally:
+            subprocess.run(["umount", drive], check=True)
+
     def test_file_held_open_by_another_process(self):
         path = sample_font(self.dir)
         with open(path, "rb") as held:
@@ -76,11 +92,12 @@ class BadInputs(FontCase):
         finally:
             signal.signal(signal.SIGIO, previous)
 
-    def check_run(self, name, title, path, verdict, expected=None):
+    def check_run(self, name, title, path, verdict, expected=None, detail=None):
         before = self.snapshot(path)
         listing = self.listing()
         out, err = run(program(name), path)
-        detail = NO_NAMES if verdict == FINISHED and expected is None else ""
+        if detail is None:
+            detail = NO_NAMES if verdict == FINISHED and expected is None else ""
         self.assertEqual(out, banner(title) + target_line(path) +
                          cp932(verdict + detail + PRESS_ENTER))
         self.assertEqual(err, b"")
@@ -95,13 +112,13 @@ class BadInputs(FontCase):
 
     def test_zero_length_file(self):
         path = self.write("empty.ttf", b"")
-        self.check_run("velnari", "Velnari", path, FINISHED)
+        self.check_run("velnari", "Velnari", path, NOT_RECOGNISED, detail=NOT_A_FONT)
         self.check_run("velnaril", "VelnariL", path, NOT_RECOGNISED)
         self.assertEqual(os.path.getsize(path), 0)
 
     def test_twenty_mebibyte_file(self):
         block = bytes(range(256)) * 4096
-        path = self.write("big.ttf", block * 20)
+        path = self.write("big.ttf", b"OTTO" + (block * 20)[4:])
         self.check_run("velnari", "Velnari", path, FINISHED)
         self.check_run("velnaril", "VelnariL", path, NOT_RECOGNISED)
 
@@ -143,11 +160,11 @@ class EditSafety(FontCase):
         self.fonts, self.expected = fonts_to_rename(self.dir)
         self.originals = {name: self.snapshot(path) for name, path in self.fonts.items()}
 
-    def fresh(self, name):
-        """The program's font as it was made, with its times."""
+    def fresh(self, name, data=None):
+        """The program's font as it was made (or with data), with its times."""
         path = self.fonts[name]
         with open(path, "wb") as f:
-            f.write(self.originals[name][0])
+            f.write(self.originals[name][0] if data is None else data)
         os.utime(path, ns=self.originals[name][1:])
         return path
 
@@ -189,27 +206,34 @@ class EditSafety(FontCase):
 
     def test_a_run_killed_after_any_write_is_finished_by_the_next(self):
         # Killed after write k (a closed window, a crash): every name is
-        # wholly old or new, and the next run completes the rename.
-        lines = {"velnari": FINISHED, "velnaril": FINISHED + COMPLETED}
+        # wholly old or new, and the next run completes the rename, or the revert.
         writes = {"velnari": 4, "velnaril": 15}  # one per name; VelnariL: copies and bytes
-        after_last = {"velnari": FINISHED + NOTHING_CHANGED, "velnaril": NOT_RECOGNISED}
-        for name, title in PROGRAMS:
-            kills = 0
-            for after in range(1, 40):
-                path = self.fresh(name)
-                env = dict(fault_env("kill"), KILL_AFTER=str(after))
-                killed = subprocess.run([program(name), path, "/b"], stdin=subprocess.DEVNULL,
-                                        env=env, timeout=30).returncode == -signal.SIGKILL
-                if not killed:
-                    break
-                kills += 1
-                with self.subTest(program=name, after=after):
-                    out, _ = run(program(name), path)
-                    line = after_last[name] if after == writes[name] else lines[name]
-                    self.assertEqual(out, banner(title) + target_line(path) +
-                                     cp932(line + PRESS_ENTER))
-                    self.assertEqual(self.snapshot(path)[0], self.expected[name])
-            self.assertEqual(kills, writes[name])
+        for reverting in (False, True):
+            options = ["--revert"] if reverting else []
+            notice = REVERT_NOTICE if reverting else BANNER_NOTICE
+            lines = {"velnari": FINISHED, "velnaril": FINISHED + COMPLETED}
+            after_last = {"velnari": FINISHED + NOTHING_CHANGED,
+                          "velnaril": FINISHED + NOTHING_CHANGED if reverting else NOT_RECOGNISED}
+            for name, title in PROGRAMS:
+                start, end = self.originals[name][0], self.expected[name]
+                start, end = (end, start) if reverting else (start, end)
+                kills = 0
+                for after in range(1, 40):
+                    path = self.fresh(name, start)
+                    env = dict(fault_env("kill"), KILL_AFTER=str(after))
+                    killed = subprocess.run([program(name), *options, path, "/b"],
+                                            stdin=subprocess.DEVNULL, env=env,
+                                            timeout=30).returncode == -signal.SIGKILL
+                    if not killed:
+                        break
+                    kills += 1
+                    with self.subTest(program=name, reverting=reverting, after=after):
+                        out, _ = run(program(name), *options, path)
+                        line = after_last[name] if after == writes[name] else lines[name]
+                        self.assertEqual(out, banner(title, notice) + target_line(path) +
+                                         cp932(line + PRESS_ENTER))
+                        self.assertEqual(self.snapshot(path)[0], end)
+                self.assertEqual(kills, writes[name])
 
     def test_another_writers_bytes_inside_the_edit_survive(self):
         # A byte of the edit region outside every renamed name, which is
@@ -308,7 +332,7 @@ class EditSafety(FontCase):
             held = [os.readlink(f"/proc/{prompt.proc.pid}/fd/{fd}")
                     for fd in os.listdir(f"/proc/{prompt.proc.pid}/fd")]
             self.assertNotIn(os.path.realpath(path), held)
-        self.assertTrue(prompt.out.endswith(cp932(NOT_RECOGNISED + PRESS_ENTER)))
+        self.assertTrue(prompt.out.endswith(cp932(NOT_RECOGNISED + USE_VELNARI + PRESS_ENTER)))
 
 
 if __name__ == "__main__":

@@ -1,21 +1,26 @@
 """Velnari end to end: the real program on generated files."""
+import io
 import os
 import pty
 import select
 import subprocess
 import unittest
+import zipfile
 
-from harness import (FINISHED, NO_NAMES, NOT_RECOGNISED, NOTHING_CHANGED, PRESS_ENTER, TARGET,
+from harness import (FINISHED, NO_NAMES, NOT_A_FONT, NOT_RECOGNISED, NOTHING_CHANGED, PRESS_ENTER,
+                     TARGET,
                      TIMEOUT, TIMES, WINDOWS, FontCase, banner, cannot_open, cp932, fc_query,
                      no_file, program, read_terminal, run, sample_font, target_line, tool, utf16be,
                      waits_for_enter)
 
 FILLER = bytes(0x80 + i % 61 for i in range(8192))  # holds no "Kanovel"
+TRUETYPE = b"\x00\x01\x00\x00"  # how a TrueType font file begins
 
 
 def font_with(names, size=6000, at=None):
-    """Bytes of a file with the given names in UTF-16BE, 64 bytes apart from offset 32."""
-    data = bytearray(FILLER[:size])
+    """Bytes of a file that begins as a TrueType font, with the given names in
+    UTF-16BE, 64 bytes apart from offset 32."""
+    data = bytearray(TRUETYPE + FILLER[4:size])
     for i, name in enumerate(names):
         start = (at[i] if at else 32 + 64 * i)
         encoded = utf16be(name)
@@ -135,10 +140,10 @@ class Renaming(FontCase):
         """detail: the line after the verdict, when nothing was written."""
         path = self.write("font.ttf", data)
         before = self.snapshot(path)
-        out, err = run(self.velnari, path)
+        waited, out, err, status = waits_for_enter(self.velnari, path)
         self.assertEqual(out, banner("Velnari") + target_line(path) +
                          cp932(verdict + detail + PRESS_ENTER))
-        self.assertEqual(err, b"")
+        self.assertEqual((waited, err, status), (True, b"", 0 if expected != data else 1))
         after = self.snapshot(path)
         self.assertEqual(after[0], expected)
         self.assertEqual(after[1:], before[1:], "times must be kept to the nanosecond")
@@ -178,24 +183,39 @@ class Renaming(FontCase):
         self.check_run(data, renamed(data, new, starts[3:7]))
 
     def test_unknown_names_are_counted_not_written(self):
+        # Last, a maker's name that begins with the family word: the file was
+        # renamed all the same, and is never called invalid or renamed already.
         names = ["KanovelR11", "KanovelR11", "KanovelR11", "KanovelX11", "KanovelR86",
-                 "KanovelR86", "KanovelR86", "KanovelZ"]
+                 "KanovelR86", "KanovelR86", "Kanovel Type Foundry"]
         data = font_with(names)
         starts = [32 + 64 * i for i in range(8)]
-        self.check_run(data, renamed(data, ["Ｋ．ａｎｏｖｅｌＲ\0"] * 3, starts[4:7]),
-                       verdict=NOT_RECOGNISED)
+        self.check_run(data, renamed(data, ["Ｋ．ａｎｏｖｅｌＲ\0"] * 3, starts[4:7]))
+        # Nothing written and the last name unknown: that is "not recognised".
+        data = font_with(names[:3] + ["Kanovel Type Foundry"])
+        self.check_run(data, data, verdict=NOT_RECOGNISED)
+
+    def test_only_a_font_file_is_edited(self):
+        # A Notepad "Unicode" memo: its text read one byte off is UTF-16BE.
+        memo = "\ufeffメモ\r\n" + "KanovelR11 Bold の見本\r\n" * 7
+        # A font stored in a ZIP archive without compression.
+        archive = io.BytesIO()
+        with zipfile.ZipFile(archive, "w", zipfile.ZIP_STORED) as z:
+            z.writestr("sample.ttf", font_with(["KanovelR11 Bold"] * 7))
+        for data in (memo.encode("utf-16-le"), archive.getvalue(), FILLER[:1], b""):
+            with self.subTest(begins=data[:4]):
+                self.check_run(data, data, verdict=NOT_RECOGNISED, detail=NOT_A_FONT)
 
     def test_scan_range_ends_at_4095(self):
-        starts = [0, 100, 200, 4095]
+        starts = [4, 100, 200, 4095]
         data = font_with(["KanovelR86"] * 4, size=5000, at=starts)
         self.check_run(data, renamed(data, ["Ｋ．ａｎｏｖｅｌＲ\0"], [4095]))
-        data = font_with(["KanovelR86"] * 4, size=5000, at=[0, 100, 200, 4096])
+        data = font_with(["KanovelR86"] * 4, size=5000, at=[4, 100, 200, 4096])
         self.check_run(data, data, detail=NOTHING_CHANGED)
 
     def test_short_files(self):
-        for size in (0, 1, 47, 100):
+        for size in (4, 47, 100):
             with self.subTest(size=size):
-                data = FILLER[:size]
+                data = font_with([], size=size)
                 self.check_run(data, data, detail=NO_NAMES)
         # The fourth name ends the file: renamed, and the file keeps its length.
         data = font_with(["KanovelW86"] * 4, size=32 + 64 * 3 + 20)

@@ -11,7 +11,8 @@ import termios
 import time
 import unittest
 
-from harness import (FINISHED, NOT_RECOGNISED, PRESS_ENTER, RUNNER, TIMEOUT, TIMES, WINDOWS,
+from harness import (FINISHED, NOT_RECOGNISED, PRESS_ENTER, REVERT_NOTICE, RUNNER, TIMEOUT, TIMES,
+                     USE_VELNARI, WINDOWS,
                      FontCase, at_prompt, banner, cannot_open, cp932, fonts_to_rename, program,
                      renamed_sample, run, sample_font, target_line)
 
@@ -217,6 +218,22 @@ class WindowsFileEdit(FontCase):
                 racer.wait()
             self.assertIn(cp932(cannot_open("in use")), outcomes)  # the race happened
 
+    def test_a_copy_named_revert_takes_back_what_is_dropped_on_it(self):
+        # A drop puts the path, as it is, on the copy's command line: no
+        # shell comes between to read &, % or ^.
+        fonts, renamed = fonts_to_rename(self.dir)
+        folder = os.path.join(self.dir, "fonts & more %PATH% ^1")
+        os.mkdir(folder)
+        for name, title in PROGRAMS:
+            with self.subTest(program=name):
+                with open(fonts[name], "rb") as f:
+                    original = f.read()
+                path = self.write(os.path.join(folder, f"{name} 100% & ^.ttf"), renamed[name])
+                out, _ = run(program(name + "_revert"), path)
+                self.assertEqual(out, banner(title, REVERT_NOTICE) + target_line(path) +
+                                 cp932(FINISHED + PRESS_ENTER))
+                self.assertEqual(self.snapshot(path), (original,) + TIMES)
+
     def test_unrecognised_file_can_be_moved_while_the_program_waits(self):
         path = sample_font(self.dir)
         with at_prompt(program("velnaril"), path) as prompt:
@@ -225,7 +242,7 @@ class WindowsFileEdit(FontCase):
                                    timeout=TIMEOUT)
             self.assertEqual(moved.returncode, 0)
         self.assertTrue(prompt.waited)
-        self.assertTrue(prompt.out.endswith(cp932(NOT_RECOGNISED + PRESS_ENTER)))
+        self.assertTrue(prompt.out.endswith(cp932(NOT_RECOGNISED + USE_VELNARI + PRESS_ENTER)))
 
 
 if __name__ == "__main__":

@@ -6,6 +6,7 @@ import os
 import subprocess
 import tempfile
 import unittest
+import zipfile
 
 SOURCE = os.environ["VELNARI_SOURCE"]
 BUILD = os.environ["VELNARI_BUILD"]
@@ -133,6 +134,11 @@ class Reproducible(unittest.TestCase):
                     with open(os.path.join(folders[0], name), "rb") as a, \
                             open(os.path.join(folders[1], name), "rb") as b:
                         self.assertTrue(a.read() == b.read(), f"{name} differs")
+                if configure:  # the ZIP, as a Windows user unpacks it
+                    with zipfile.ZipFile(os.path.join(folders[0], names[-1])) as z:
+                        self.assertEqual(sorted(z.namelist()), [
+                            "LICENSE.txt", "README.txt", "Velnari-revert.exe", "Velnari.exe",
+                            "VelnariL-revert.exe", "VelnariL.exe"])
 
 
 if __name__ == "__main__":

@@ -102,22 +102,36 @@ Bytes fileMatching(int set, RenamedRecords renamed = none) {
     return bytes;
 }
 
-TEST(FindPatchSet, ChoosesTheMatchingSetAndApplyingItRenames) {
-    // An original font is renamed; one that a run cut short is completed.
-    const std::pair<RenamedRecords, Verdict> starts[] = {{none, Verdict::Finished},
-                                                         {firstHalf, Verdict::Completed},
-                                                         {everyOther, Verdict::Completed},
-                                                         {allButLast, Verdict::Completed}};
+TEST(FindPatchSet, ChoosesTheMatchingSetAndApplyingItRenamesOrReverts) {
+    // An original font is renamed, a renamed one reverted, each writing its
+    // seven copies; a font that a run cut short is completed, either way.
+    // Renaming a renamed font or reverting an original changes nothing.
+    struct Start {
+        RenamedRecords renamed;
+        Verdict renaming;
+        Verdict reverting;
+    };
+    const Start starts[] = {{none, Verdict::Finished, Verdict::Finished},
+                            {all, Verdict::NotRecognised, Verdict::Finished},
+                            {firstHalf, Verdict::Completed, Verdict::Completed},
+                            {everyOther, Verdict::Completed, Verdict::Completed},
+                            {allButLast, Verdict::Completed, Verdict::Completed}};
     for (int set = 0; set < 8; ++set) {
-        for (const auto& [renamed, verdict] : starts) {
-            MemoryFile file(fileMatching(set, renamed));
-            EXPECT_EQ(findPatchSet(file.stream), renamed == none ? set : NO_SET);
-            const EngineResult result = patchAndRename(file.stream);
-            EXPECT_EQ(result.verdict, verdict) << "set " << set;
-            EXPECT_TRUE(result.finish);
-            EXPECT_EQ(file.bytes(), fileMatching(set, all)) << "set " << set;
-            // A renamed file no longer matches any set.
-            EXPECT_EQ(findPatchSet(file.stream), NO_SET);
+        for (const Start& start : starts) {
+            for (const Direction direction : {Direction::Rename, Direction::Revert}) {
+                const bool renaming = direction == Direction::Rename;
+                const Bytes before = fileMatching(set, start.renamed);
+                const Bytes after = fileMatching(set, renaming ? all : none);
+                MemoryFile file(before);
+                EXPECT_EQ(findPatchSet(file.stream), start.renamed == none ? set : NO_SET);
+                const EngineResult result = patchAndRename(file.stream, direction);
+                EXPECT_EQ(result.verdict, renaming ? start.renaming : start.reverting)
+                    << "set " << set;
+                EXPECT_EQ(result.changeCount, before != after ? 1u : 0u);
+                const bool whole = start.renamed == (renaming ? none : all);
+                EXPECT_TRUE(!whole || result.changes[0].copies == 7) << "set " << set;
+                EXPECT_EQ(file.bytes(), after) << "set " << set << ", renaming " << renaming;
+            }
         }
     }
 }
@@ -163,7 +177,7 @@ TEST(FindPatchSet, AnyDifferingByteRejectsTheFileUntouched) {
     for (const Case& c : cases) {
         MemoryFile file(c.bytes);
         EXPECT_EQ(findPatchSet(file.stream), NO_SET) << c.what;
-        const EngineResult result = patchAndRename(file.stream);
+        const EngineResult result = patchAndRename(file.stream, Direction::Rename);
         EXPECT_EQ(result.verdict, Verdict::NotRecognised) << c.what;
         EXPECT_FALSE(result.finish) << c.what;
         EXPECT_EQ(file.bytes(), c.bytes) << c.what;

@@ -91,11 +91,16 @@ struct Placed {
     const char* name;
 };
 
+// A TrueType font's first four bytes.
+const Bytes TRUETYPE = {0x00, 0x01, 0x00, 0x00};
+
+// Begins as a TrueType font, at least four bytes long.
 Bytes fileWith(std::size_t size, std::initializer_list<Placed> names) {
     Bytes bytes(size);
     for (std::size_t i = 0; i < size; ++i) {
         bytes[i] = static_cast<std::uint8_t>(0x80 + i % 61);  // no accidental "Kanovel"
     }
+    put(bytes, 0, TRUETYPE);
     for (const Placed& p : names) {
         put(bytes, p.at, utf16FromUtf8(p.name));
     }
@@ -111,7 +116,7 @@ TEST(ScanAndRename, RewritesExactlyTheFourthToTheSeventhOccurrence) {
         put(original, 100 + 64 * i, utf16(names[i]));
     }
     MemoryFile file(original);
-    const EngineResult result = scanAndRename(file.stream);
+    const EngineResult result = scanAndRename(file.stream, Direction::Rename);
     EXPECT_EQ(result.verdict, Verdict::Finished);
     EXPECT_TRUE(result.finish);
 
@@ -135,7 +140,7 @@ TEST(ScanAndRename, TheWorkedExampleKeepsTheRestOfTheWindow) {
         at += 30;
     }
     MemoryFile file(original);
-    scanAndRename(file.stream);
+    scanAndRename(file.stream, Direction::Rename);
     Bytes expected = original;
     put(expected, 40 + 3 * 30, R11_BOLD_NEW);
     put(expected, 40 + 4 * 30, R11_BOLD_NEW);
@@ -149,35 +154,35 @@ TEST(ScanAndRename, VerdictFollowsTheLastOccurrence) {
     };
     const Case cases[] = {
         {{}, Verdict::NoNamesFound},
-        {{{0, "KanovelR11"}, {50, "KanovelZZ"}, {100, "KanovelR11"}}, Verdict::Finished},
-        {{{0, "KanovelR11"}, {100, "KanovelZZ"}}, Verdict::NotRecognised},
+        {{{4, "KanovelR11"}, {50, "KanovelZZ"}, {100, "KanovelR11"}}, Verdict::Finished},
+        {{{4, "KanovelR11"}, {100, "KanovelZZ"}}, Verdict::NotRecognised},
         {{{4095, "KanovelQ"}}, Verdict::NotRecognised},
         {{{4000, "KanovelR11"}, {4096, "KanovelQ"}}, Verdict::Finished},
         // A name renamed before counts; its row is the one whose stored new
         // name, fill included, begins it ("KanovelR11 Bold" leaves four U+0000).
-        {{{0, "Ｋ．ａｎｏｖｅｌＲ１"}}, Verdict::Finished},
-        {{{0, "KanovelZZ"}, {100, "Ｋ．ａｎｏｖｅｌＲ１"}}, Verdict::Finished},
-        {{{0, "KanovelR11"}, {100, "Ｋ．ａｎｏｖｅｌＺ１"}}, Verdict::NotRecognised},
-        {{{0, "KanovelR11"}, {100, "Ｋ．ａｎｏｖｅｌＲＢ１"}}, Verdict::NotRecognised},
+        {{{4, "Ｋ．ａｎｏｖｅｌＲ１"}}, Verdict::Finished},
+        {{{4, "KanovelZZ"}, {100, "Ｋ．ａｎｏｖｅｌＲ１"}}, Verdict::Finished},
+        {{{4, "KanovelR11"}, {100, "Ｋ．ａｎｏｖｅｌＺ１"}}, Verdict::NotRecognised},
+        {{{4, "KanovelR11"}, {100, "Ｋ．ａｎｏｖｅｌＲＢ１"}}, Verdict::NotRecognised},
         {{{4090, "Ｋ．ａｎｏｖｅｌＲ１"}}, Verdict::Finished},
         {{{4096, "Ｋ．ａｎｏｖｅｌＲ１"}}, Verdict::NoNamesFound},
     };
     for (const Case& c : cases) {
         const Bytes original = fileWith(5000, c.names);
         MemoryFile file(original);
-        EXPECT_EQ(scanAndRename(file.stream).verdict, c.verdict);
+        EXPECT_EQ(scanAndRename(file.stream, Direction::Rename).verdict, c.verdict);
         EXPECT_EQ(file.bytes(), original);  // three or fewer: nothing written
     }
 }
 
 TEST(ScanAndRename, AnUnknownNameInTheRewriteRangeKeepsItsBytes) {
-    const Bytes original = fileWith(2000, {{0, "KanovelR11"},
+    const Bytes original = fileWith(2000, {{4, "KanovelR11"},
                                            {100, "KanovelR11"},
                                            {200, "KanovelR11"},
                                            {300, "KanovelZ11 Bold"},
                                            {400, "KanovelR86"}});
     MemoryFile file(original);
-    EXPECT_EQ(scanAndRename(file.stream).verdict, Verdict::Finished);
+    EXPECT_EQ(scanAndRename(file.stream, Direction::Rename).verdict, Verdict::Finished);
     Bytes expected = original;
     put(expected, 400, {0xFF, 0x2B, 0xFF, 0x0E, 0xFF, 0x41, 0xFF, 0x4E, 0xFF, 0x4F,
                         0xFF, 0x56, 0xFF, 0x45, 0xFF, 0x4C, 0xFF, 0x32, 0x00, 0x00});
@@ -186,9 +191,9 @@ TEST(ScanAndRename, AnUnknownNameInTheRewriteRangeKeepsItsBytes) {
 
 TEST(ScanAndRename, ScansOffsetsUpTo4095Only) {
     Bytes atEdge = fileWith(
-        5000, {{0, "Kanovel86"}, {20, "Kanovel86"}, {40, "Kanovel86"}, {4095, "Kanovel86"}});
+        5000, {{4, "Kanovel86"}, {24, "Kanovel86"}, {44, "Kanovel86"}, {4095, "Kanovel86"}});
     MemoryFile file(atEdge);
-    scanAndRename(file.stream);
+    scanAndRename(file.stream, Direction::Rename);
     Bytes expected = atEdge;
     put(expected, 4095,
         {0xFF, 0x2B, 0xFF, 0x0E, 0xFF, 0x41, 0xFF, 0x4E, 0xFF, 0x4F, 0xFF, 0x56, 0xFF, 0x45, 0xFF,
@@ -196,61 +201,118 @@ TEST(ScanAndRename, ScansOffsetsUpTo4095Only) {
     EXPECT_EQ(file.bytes(), expected);
 
     const Bytes beyond = fileWith(
-        5000, {{0, "Kanovel86"}, {20, "Kanovel86"}, {40, "Kanovel86"}, {4096, "Kanovel86"}});
+        5000, {{4, "Kanovel86"}, {24, "Kanovel86"}, {44, "Kanovel86"}, {4096, "Kanovel86"}});
     MemoryFile untouched(beyond);
-    scanAndRename(untouched.stream);
+    scanAndRename(untouched.stream, Direction::Rename);
     EXPECT_EQ(untouched.bytes(), beyond);
 }
 
 TEST(ScanAndRename, AShortFileIsNeverLengthened) {
     // The fourth name ends the file exactly; a fifth is cut off by its end.
     Bytes original = fileWith(
-        0, {{0, "KanovelT86"}, {20, "KanovelT86"}, {40, "KanovelT86"}, {60, "KanovelT86"}});
+        0, {{4, "KanovelT86"}, {24, "KanovelT86"}, {44, "KanovelT86"}, {64, "KanovelT86"}});
     MemoryFile exact(original);
-    EXPECT_EQ(scanAndRename(exact.stream).verdict, Verdict::Finished);
+    EXPECT_EQ(scanAndRename(exact.stream, Direction::Rename).verdict, Verdict::Finished);
     Bytes expected = original;
-    put(expected, 60, {0xFF, 0x2B, 0xFF, 0x0E, 0xFF, 0x41, 0xFF, 0x4E, 0xFF, 0x4F,
+    put(expected, 64, {0xFF, 0x2B, 0xFF, 0x0E, 0xFF, 0x41, 0xFF, 0x4E, 0xFF, 0x4F,
                        0xFF, 0x56, 0xFF, 0x45, 0xFF, 0x4C, 0xFF, 0x34, 0x00, 0x00});
     EXPECT_EQ(exact.bytes(), expected);
 
     Bytes cut = original;
-    cut.resize(79);  // the last name loses its final byte
+    cut.resize(83);  // the last name loses its final byte
     MemoryFile shortFile(cut);
-    EXPECT_EQ(scanAndRename(shortFile.stream).verdict, Verdict::NotRecognised);
+    EXPECT_EQ(scanAndRename(shortFile.stream, Direction::Rename).verdict, Verdict::NotRecognised);
     EXPECT_EQ(shortFile.bytes(), cut);
 
-    for (std::size_t size : {0u, 1u, 13u, 14u}) {
+    for (std::size_t size : {4u, 13u, 14u, 17u}) {
         const Bytes tiny = fileWith(size, {});
         MemoryFile file(tiny);
-        EXPECT_EQ(scanAndRename(file.stream).verdict, Verdict::NoNamesFound);
+        EXPECT_EQ(scanAndRename(file.stream, Direction::Rename).verdict, Verdict::NoNamesFound);
         EXPECT_EQ(file.bytes(), tiny);
+    }
+}
+
+TEST(ScanAndRename, OnlyAFileThatBeginsAsAFontIsRead) {
+    // Seven names right after the first four bytes: a font renames 4 to 7.
+    struct Case {
+        Bytes head;
+        bool isFont;
+    };
+    const Case cases[] = {
+        {TRUETYPE, true},
+        {{'O', 'T', 'T', 'O'}, true},
+        {{'t', 'r', 'u', 'e'}, true},
+        {{'t', 't', 'c', 'f'}, true},
+        {{0xFF, 0xFE, 'K', 0x00}, false},  // a UTF-16LE text, as Notepad saves it
+        {{'P', 'K', 0x03, 0x04}, false},   // a ZIP archive
+        {{0x00, 0x01, 0x00, 0x01}, false},
+        {{0x00, 0x01, 0x00}, false},  // shorter than a signature
+    };
+    for (const Case& c : cases) {
+        Bytes original = c.head;
+        for (int i = 0; i < 7 && c.head.size() == 4; ++i) {
+            put(original, original.size(), utf16("KanovelR11"));
+        }
+        MemoryFile file(original);
+        const EngineResult result = scanAndRename(file.stream, Direction::Rename);
+        EXPECT_EQ(result.verdict, c.isFont ? Verdict::Finished : Verdict::NotAFont);
+        EXPECT_EQ(result.changeCount, c.isFont ? 4u : 0u);
+        EXPECT_EQ(file.bytes() != original, c.isFont);
     }
 }
 
 TEST(ScanAndRename, ARunCutShortIsCompletedAndASecondRunChangesNothing) {
     // Twelve names, so that a second run that did not count renamed names
-    // would find four more to rename.
+    // would find four more to rename. A revert cut short is completed alike.
     Bytes original = fileWith(3000, {});
     for (std::size_t i = 0; i < 12; ++i) {
-        put(original, 64 * i, utf16(i % 2 == 0 ? "KanovelR11 Bold" : "KanovelR11"));
+        put(original, 4 + 64 * i, utf16(i % 2 == 0 ? "KanovelR11 Bold" : "KanovelR11"));
     }
     const Bytes* newNames[4] = {&ROW1_NEW, &R11_BOLD_NEW, &ROW1_NEW, &R11_BOLD_NEW};  // 4 to 7
     Bytes renamed = original;
     for (std::size_t k = 0; k < 4; ++k) {
-        put(renamed, 64 * (3 + k), *newNames[k]);
+        put(renamed, 4 + 64 * (3 + k), *newNames[k]);
     }
-    // Which of occurrences 4 to 7 an interrupted run had renamed.
+    // Which of occurrences 4 to 7 an interrupted run had changed.
     const std::vector<std::size_t> cutShort[] = {{}, {4}, {5, 7}, {4, 5, 6}, {4, 5, 6, 7}};
-    for (const std::vector<std::size_t>& done : cutShort) {
-        Bytes start = original;
-        for (std::size_t occurrence : done) {
-            put(start, 64 * (occurrence - 1), *newNames[occurrence - 4]);
+    for (const Direction direction : {Direction::Rename, Direction::Revert}) {
+        const bool reverting = direction == Direction::Revert;
+        const Bytes& from = reverting ? renamed : original;
+        const Bytes& to = reverting ? original : renamed;
+        for (const std::vector<std::size_t>& done : cutShort) {
+            Bytes start = from;
+            for (std::size_t occurrence : done) {
+                const std::size_t at = 4 + 64 * (occurrence - 1);
+                std::copy_n(to.begin() + static_cast<std::ptrdiff_t>(at), 30,
+                            start.begin() + static_cast<std::ptrdiff_t>(at));
+            }
+            MemoryFile file(start);
+            for (int run = 0; run < 2; ++run) {
+                const EngineResult result = scanAndRename(file.stream, direction);
+                EXPECT_EQ(result.verdict, Verdict::Finished);
+                EXPECT_EQ(result.changeCount, run == 0 ? 4 - done.size() : 0u);
+                EXPECT_EQ(file.bytes(), to)
+                    << reverting << ", " << done.size() << " done, run " << run;
+            }
         }
-        MemoryFile file(start);
-        for (int run = 0; run < 2; ++run) {
-            EXPECT_EQ(scanAndRename(file.stream).verdict, Verdict::Finished);
-            EXPECT_EQ(file.bytes(), renamed) << done.size() << " renamed, run " << run;
+    }
+}
+
+TEST(ScanAndRename, EveryRowIsRenamedAndRevertedBackToItsBytes) {
+    for (std::size_t first = 0; first < RENAME_ROW_COUNT; first += 4) {
+        Bytes original = fileWith(1000, {});
+        for (std::size_t k = 0; k < 7; ++k) {
+            const std::size_t row = k < 3 ? first : std::min(first + k - 3, RENAME_ROW_COUNT - 1);
+            const std::uint8_t* name = RENAME_TABLE.data() + row * RENAME_ROW_SIZE;
+            put(original, 4 + 48 * k, Bytes(name, std::find(name, name + 40, 0x01)));
         }
+        MemoryFile file(original);
+        EXPECT_EQ(scanAndRename(file.stream, Direction::Rename).changeCount, 4u);
+        const Bytes renamed = file.bytes();
+        EXPECT_NE(renamed, original);
+        EXPECT_EQ(scanAndRename(file.stream, Direction::Revert).changeCount, 4u);
+        EXPECT_EQ(file.bytes(), original) << "rows from " << first;
+        EXPECT_EQ(scanAndRename(file.stream, Direction::Revert).changeCount, 0u);
     }
 }
 
