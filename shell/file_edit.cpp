@@ -9,6 +9,16 @@ OpenResult attachIfOpened(OpenResult result, EditFile file, EditStream& stream) 
     return result;
 }
 
+// Closes a file nothing was written to, its times put back where reading
+// may have moved them (Wine), so that it is left as it was found.
+FinishStatus closeUnwritten(EditStream& stream, const FileTimes& times) {
+    if (READING_MAY_MOVE_ACCESS_TIME) {
+        setFileTimes(stream.file, times);
+    }
+    closeFile(stream.file);
+    return FinishStatus::Unchanged;
+}
+
 }  // namespace
 
 OpenResult openForEdit(const char* path, EditStream& stream, FileTimes& times) {
@@ -25,10 +35,7 @@ OpenResult openForPreview(const char* path, EditStream& stream, FileTimes& times
 
 bool endPreview(EditStream& stream, const FileTimes& times) {
     const bool changes = hasPendingChanges(stream);
-    if (READING_MAY_MOVE_ACCESS_TIME) {
-        setFileTimes(stream.file, times);
-    }
-    closeFile(stream.file);
+    closeUnwritten(stream, times);
     return changes;
 }
 
@@ -39,10 +46,7 @@ FinishStatus abandonEdit(EditStream& stream) {
 
 FinishStatus finishEdit(EditStream& stream, const FileTimes& times) {
     if (!hasPendingChanges(stream)) {
-        if (READING_MAY_MOVE_ACCESS_TIME) {
-            setFileTimes(stream.file, times);
-        }
-        return abandonEdit(stream);
+        return closeUnwritten(stream, times);
     }
     const FlushResult result = flushEditStream(stream);
     switch (result) {
