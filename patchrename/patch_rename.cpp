@@ -122,8 +122,12 @@ void applyPatchSet(EditStream& stream, int set, Direction direction, EngineResul
             write >= PATCH_FIRST_COPY_WRITE && write < PATCH_FIRST_COPY_WRITE + PATCH_COPY_WRITES;
         copies += changed && isCopy ? 1 : 0;
     }
-    noteNameChange(result,
-                   nameChangeOf(PATCH_SET_SHOWN[static_cast<std::size_t>(set)], direction, copies));
+    // A run that finishes another's changes only a length or the last byte:
+    // it changed no copy of the name, and says so by listing none.
+    if (copies > 0) {
+        noteNameChange(result, nameChangeOf(PATCH_SET_SHOWN[static_cast<std::size_t>(set)],
+                                            direction, copies));
+    }
 }
 
 }  // namespace
@@ -158,7 +162,13 @@ EngineResult patchAndRename(EditStream& stream, Direction direction) {
         result.verdict = Verdict::Completed;
         return result;
     }
-    result.verdict = holdsVelnarisNames(stream) ? Verdict::ForTheOtherOne : Verdict::NotRecognised;
+    // Kanovel names where Velnari looks are a font for Velnari only in a font
+    // file: a memo or an archive that holds them is no font at all.
+    if (holdsVelnarisNames(stream)) {
+        result.verdict = beginsAsAFont(stream) ? Verdict::ForTheOtherOne : Verdict::NotAFont;
+    } else {
+        result.verdict = Verdict::NotRecognised;
+    }
     result.finish = false;
     return result;
 }

@@ -53,6 +53,7 @@ enum class OpenError : unsigned char {
     ReadOnly,        // no write permission at all, or a read-only attribute
     ReadOnlyDrive,   // on a read-only file system or a write-protected medium
     TimesNotOurs,    // not its owner: its times could not be put back
+    Installed,       // Windows: held by Windows itself, as an installed font is
     AccessDenied,    // any other refusal of permission
     Other,           // anything else; code holds the platform's error number
 };
@@ -99,5 +100,40 @@ bool syncFile(EditFile& file);
 // Closes the file; false if the close reported an error (it is closed anyway).
 bool closeFile(EditFile& file);
 
-// Whether something (a file, a folder, a device) exists at path.
+// Whether something (a file, a folder, a device, a link) exists at path.
 bool pathExists(const char* path);
+
+// What is at path, links followed: nothing, a folder, or anything else.
+enum class PathKind { Missing, Folder, Other };
+PathKind pathKind(const char* path);
+
+// What a folder walk or a wildcard found at a path.
+enum class FoundEntry {
+    File,        // anything but a folder: a file, a link to one, a device
+    Folder,      // a folder (a wildcard's match only: a walk goes into it)
+    Unreadable,  // a folder whose entries could not be listed; cause says why
+};
+
+// Called once for each entry found, with its path as the run prints and opens it.
+using EntryVisitor = void (*)(void* context, const char* path, FoundEntry entry, OpenResult cause);
+
+// Visits every entry of folder and of its subfolders, depth first, in name
+// order within each folder (byte order on POSIX, case-insensitive on
+// Windows): File for each entry that is no folder, Unreadable (with its
+// cause) for folder itself or a subfolder whose entries cannot be listed.
+// Links to folders inside it (symbolic links, junctions, any reparse point)
+// are passed over without a visit, so the walk always ends and stays inside
+// folder. The paths are folder's, as given, with the names appended.
+void walkFolder(const char* folder, EntryVisitor visit, void* context);
+
+// Whether word is a wildcard that the program expands itself: on Windows, a
+// word holding * or ?, since its shells pass them on as typed; never on
+// POSIX, whose shells expand them before the program starts.
+bool isWildcard(const char* word);
+
+// Visits each entry that pattern matches (File or Folder), in name order, as
+// cmd's dir matches: case-insensitively, among the entries of the folder the
+// pattern names, hidden and system entries left out. Only counts them when
+// visit is null. Returns the number of matches; 0 when none, or when the
+// folder cannot be read.
+std::size_t matchWildcard(const char* pattern, EntryVisitor visit, void* context);

@@ -17,14 +17,18 @@
 // The edit goes through the same descriptor with pread and pwrite: the edit
 // stream does the buffering, and a runtime FILE would only add a copy and an
 // allocation to every run.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstring>
 
 #include "file.hpp"
 
@@ -210,4 +214,143 @@ bool closeFile(EditFile& file) {
 bool pathExists(const char* path) {
     struct stat info = {};
     return lstat(path, &info) == 0;
+}
+
+PathKind pathKind(const char* path) {
+    struct stat info = {};
+    if (stat(path, &info) != 0) {
+        return PathKind::Missing;
+    }
+    return S_ISDIR(info.st_mode) ? PathKind::Folder : PathKind::Other;
+}
+
+namespace {
+
+// The folder walk. Name order needs every name of a folder at once, so each
+// folder's names are read whole into a static arena, sorted, then visited, a
+// subfolder's before the next name. A folder's names stay in the arena below
+// its subfolders' while these are walked: a walk holds only the names of the
+// folders on its current path, without the heap.
+constexpr std::size_t WALK_NAMES_SIZE = std::size_t{8} << 20;
+constexpr std::size_t WALK_ORDER_SIZE = std::size_t{1} << 20;
+char walkNames[WALK_NAMES_SIZE];           // for each entry a mark, then its name and a NUL
+std::uint32_t walkOrder[WALK_ORDER_SIZE];  // offsets in walkNames, sorted by name
+char walkPath[PATH_MAX];                   // the path being visited
+
+constexpr char MARK_FILE = 'f';
+constexpr char MARK_FOLDER = 'd';
+constexpr char NO_MARK = '\0';  // an entry passed over
+
+// How the entry of the open folder dir is walked: MARK_FOLDER to go into,
+// MARK_FILE to visit, or NO_MARK to pass over (a link to a folder, an entry gone
+// meanwhile). A dangling link is a file, which its open will say is missing.
+char markOf(int dir, const struct dirent* entry) {
+    unsigned char type = entry->d_type;
+    struct stat info = {};
+    if (type == DT_UNKNOWN) {  // a file system that does not say
+        if (fstatat(dir, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            return NO_MARK;
+        }
+        type = S_ISDIR(info.st_mode) ? DT_DIR : (S_ISLNK(info.st_mode) ? DT_LNK : DT_REG);
+    }
+    if (type == DT_DIR) {
+        return MARK_FOLDER;
+    }
+    const bool toFolder =
+        type == DT_LNK && fstatat(dir, entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+    return toFolder ? NO_MARK : MARK_FILE;
+}
+
+bool isDotOrDotDot(const char* name) {
+    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+// One folder's entries: their offsets at walkOrder[first, first + count),
+// sorted by name; names and offsets after them are free.
+struct Listing {
+    std::size_t first;
+    std::size_t count;
+    std::size_t namesEnd;
+};
+
+// Lists the folder at walkPath into the arenas from namesTop and orderTop.
+OpenResult listFolder(std::size_t namesTop, std::size_t orderTop, Listing& listing) {
+    DIR* folder = opendir(walkPath);
+    if (folder == nullptr) {
+        return causeOf(errno, walkPath, false);
+    }
+    listing = {orderTop, 0, namesTop};
+    for (const struct dirent* entry = readdir(folder); entry != nullptr; entry = readdir(folder)) {
+        const char mark = isDotOrDotDot(entry->d_name) ? NO_MARK : markOf(dirfd(folder), entry);
+        const std::size_t size = std::strlen(entry->d_name) + 2;
+        if (mark == NO_MARK) {
+            continue;
+        }
+        if (listing.namesEnd + size > WALK_NAMES_SIZE ||
+            orderTop + listing.count == WALK_ORDER_SIZE) {
+            closedir(folder);
+            return failed(OpenError::Other, ENOMEM);
+        }
+        walkNames[listing.namesEnd] = mark;
+        std::memcpy(walkNames + listing.namesEnd + 1, entry->d_name, size - 1);
+        walkOrder[orderTop + listing.count++] = static_cast<std::uint32_t>(listing.namesEnd);
+        listing.namesEnd += size;
+    }
+    closedir(folder);
+    std::sort(walkOrder + orderTop, walkOrder + orderTop + listing.count,
+              [](std::uint32_t a, std::uint32_t b) {
+                  return std::strcmp(walkNames + a + 1, walkNames + b + 1) < 0;
+              });
+    return failed(OpenError::None);
+}
+
+// Walks the folder at walkPath, whose path is pathLength bytes long.
+void walkLevel(std::size_t pathLength, std::size_t namesTop, std::size_t orderTop,
+               EntryVisitor visit, void* context) {
+    Listing listing{};
+    const OpenResult listed = listFolder(namesTop, orderTop, listing);
+    if (listed.error != OpenError::None) {
+        visit(context, walkPath, FoundEntry::Unreadable, listed);
+        return;
+    }
+    const std::size_t folderLength =
+        pathLength + (pathLength > 0 && walkPath[pathLength - 1] != '/' ? 1 : 0);
+    for (std::size_t i = 0; i < listing.count; ++i) {
+        const char* entry = walkNames + walkOrder[listing.first + i];
+        const std::size_t nameLength = std::strlen(entry + 1);
+        if (folderLength + nameLength >= sizeof walkPath) {
+            visit(context, walkPath, FoundEntry::Unreadable,
+                  failed(OpenError::Other, ENAMETOOLONG));
+            continue;
+        }
+        walkPath[pathLength] = '/';
+        std::memcpy(walkPath + folderLength, entry + 1, nameLength + 1);
+        if (entry[0] == MARK_FOLDER) {
+            walkLevel(folderLength + nameLength, listing.namesEnd, listing.first + listing.count,
+                      visit, context);
+        } else {
+            visit(context, walkPath, FoundEntry::File, failed(OpenError::None));
+        }
+        walkPath[pathLength] = '\0';
+    }
+}
+
+}  // namespace
+
+void walkFolder(const char* folder, EntryVisitor visit, void* context) {
+    const std::size_t length = std::strlen(folder);
+    if (length >= sizeof walkPath) {
+        visit(context, folder, FoundEntry::Unreadable, failed(OpenError::Other, ENAMETOOLONG));
+        return;
+    }
+    std::memcpy(walkPath, folder, length + 1);
+    walkLevel(length, 0, 0, visit, context);
+}
+
+bool isWildcard(const char*) {
+    return false;
+}
+
+std::size_t matchWildcard(const char*, EntryVisitor, void*) {
+    return 0;
 }

@@ -14,7 +14,10 @@
 // converted and the name is appended as given, behind \\?\ (Wine trims even
 // \\?\ paths in that conversion).
 #include <windows.h>
+// After windows.h, which they need.
+#include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 
@@ -135,9 +138,44 @@ bool onReadOnlyVolume(const wchar_t* wide) {
     return known && (flags & FILE_READ_ONLY_VOLUME) != 0;
 }
 
+// Whether folder (length characters, without a final backslash) is the one
+// that known names, trailing backslash or not, whatever the case.
+bool isSameFolder(const wchar_t* folder, std::size_t length, const wchar_t* known) {
+    std::size_t knownLength = std::wcslen(known);
+    knownLength -= knownLength > 0 && known[knownLength - 1] == L'\\' ? 1 : 0;
+    return CompareStringOrdinal(folder, static_cast<int>(length), known,
+                                static_cast<int>(knownLength), TRUE) == CSTR_EQUAL;
+}
+
+// Whether the file at wide (a full path) lies in Windows' Fonts folder or in
+// the user's (%LOCALAPPDATA%\Microsoft\Windows\Fonts): where the fonts Windows
+// has installed are, and held open by Windows itself, not by a program that
+// the user could close.
+bool inFontsFolder(const wchar_t* wide) {
+    const wchar_t* path = std::wcsncmp(wide, L"\\\\?\\", 4) == 0 ? wide + 4 : wide;
+    const wchar_t* name = std::wcsrchr(path, L'\\');
+    if (name == nullptr) {
+        return false;
+    }
+    const std::size_t length = static_cast<std::size_t>(name - path);
+    wchar_t known[MAX_PATH + 32];
+    if (SHGetFolderPathW(nullptr, CSIDL_FONTS, nullptr, SHGFP_TYPE_CURRENT, known) == S_OK &&
+        isSameFolder(path, length, known)) {
+        return true;
+    }
+    if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, known) !=
+        S_OK) {
+        return false;
+    }
+    std::wcscat(known, L"\\Microsoft\\Windows\\Fonts");  // at most MAX_PATH before it
+    return isSameFolder(path, length, known);
+}
+
 // Names the cause of a failed CreateFileW from its error, looking at the
 // file's attributes and its volume where the error alone cannot tell: a
 // folder, a read-only file and a read-only volume are all "access denied".
+// A font that Windows has installed is held by Windows: open in one of its
+// Fonts folders, or mapped into memory anywhere.
 OpenResult causeOf(DWORD error, const wchar_t* wide) {
     switch (error) {
         case ERROR_FILE_NOT_FOUND:
@@ -146,8 +184,10 @@ OpenResult causeOf(DWORD error, const wchar_t* wide) {
         case ERROR_INVALID_DRIVE:
             return failed(OpenError::NotFound);
         case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION:
+            return failed(inFontsFolder(wide) ? OpenError::Installed : OpenError::InUse);
         case ERROR_USER_MAPPED_FILE:
+            return failed(OpenError::Installed);
+        case ERROR_LOCK_VIOLATION:
             return failed(OpenError::InUse);
         case ERROR_WRITE_PROTECT:
             return failed(OpenError::ReadOnlyDrive);
@@ -201,6 +241,9 @@ OpenResult adopt(HANDLE handle, bool editing, EditFile& file, FileTimes& times) 
     }
     const OpenError refusal = refusalOf(handle, editing);
     if (refusal != OpenError::None) {
+        // Wine reads the file to answer, and moves its access time: a file
+        // refused is left as it was found.
+        SetFileTime(handle, &creation, &lastAccess, &lastWrite);
         CloseHandle(handle);
         return failed(refusal);
     }
@@ -311,4 +354,218 @@ bool closeFile(EditFile& file) {
 bool pathExists(const char* path) {
     wchar_t wide[LONGEST_PATH];
     return toWidePath(path, wide) && GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES;
+}
+
+PathKind pathKind(const char* path) {
+    wchar_t wide[LONGEST_PATH];
+    const DWORD attributes =
+        toWidePath(path, wide) ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return PathKind::Missing;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder : PathKind::Other;
+}
+
+namespace {
+
+// Folder listings, for the walk and for wildcards. Name order needs every
+// name of a folder at once, so a folder's names are read whole into a static
+// arena (UTF-16, as Windows compares them), sorted, then visited, a
+// subfolder's before the next name. A folder's names stay below its
+// subfolders' while these are walked, without the heap. A wildcard's matches
+// have an arena of their own, since a matched folder is walked while the
+// other matches wait.
+struct Arena {
+    static constexpr std::size_t NAMES = std::size_t{4} << 20;
+    static constexpr std::size_t ORDER = std::size_t{1} << 20;
+    wchar_t names[NAMES];        // for each entry a mark, then its name and a NUL
+    std::uint32_t order[ORDER];  // offsets in names, sorted by name
+};
+Arena walkArena;
+Arena matchArena;
+char walkPath[3 * LONGEST_PATH];  // the path being visited, UTF-8
+
+constexpr wchar_t MARK_FILE = L'f';
+constexpr wchar_t MARK_FOLDER = L'd';
+constexpr wchar_t NO_MARK = L'\0';  // an entry passed over
+
+// One folder's entries: their offsets at order[first, first + count), sorted
+// by name; names and offsets after them are free.
+struct Listing {
+    std::size_t first;
+    std::size_t count;
+    std::size_t namesEnd;
+};
+
+OpenResult causeOfListing(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_BAD_NETPATH:
+        case ERROR_INVALID_DRIVE:
+            return failed(OpenError::NotFound);
+        case ERROR_ACCESS_DENIED:
+            return failed(OpenError::AccessDenied);
+        default:
+            return failed(OpenError::Other, error);
+    }
+}
+
+bool isDotOrDotDot(const wchar_t* name) {
+    return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
+}
+
+// How a found entry is listed: a walk goes into folders and passes over links
+// to folders (junctions, any reparse point); a wildcard leaves out hidden and
+// system entries, as dir does.
+wchar_t markOf(const WIN32_FIND_DATAW& found, bool matching) {
+    const DWORD attributes = found.dwFileAttributes;
+    if (isDotOrDotDot(found.cFileName)) {
+        return NO_MARK;
+    }
+    if (matching && (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0) {
+        return NO_MARK;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return MARK_FILE;
+    }
+    return !matching && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? NO_MARK : MARK_FOLDER;
+}
+
+// Lists what pattern (a folder's path and "\*", or a wildcard) finds into
+// arena from namesTop and orderTop; sorts it unless only counting. A pattern
+// that finds nothing is an empty listing.
+OpenResult listMatches(const wchar_t* pattern, bool matching, Arena& arena, std::size_t namesTop,
+                       std::size_t orderTop, Listing& listing, bool sorted) {
+    listing = {orderTop, 0, namesTop};
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileExW(pattern, FindExInfoBasic, &found, FindExSearchNameMatch,
+                                           nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || (matching && error == ERROR_INVALID_NAME)
+                   ? failed(OpenError::None)
+                   : causeOfListing(error);
+    }
+    do {
+        const wchar_t mark = markOf(found, matching);
+        const std::size_t size = std::wcslen(found.cFileName) + 2;
+        if (mark == NO_MARK) {
+            continue;
+        }
+        if (listing.namesEnd + size > Arena::NAMES || orderTop + listing.count == Arena::ORDER) {
+            FindClose(search);
+            return failed(OpenError::Other, ERROR_NOT_ENOUGH_MEMORY);
+        }
+        arena.names[listing.namesEnd] = mark;
+        std::wmemcpy(arena.names + listing.namesEnd + 1, found.cFileName, size - 1);
+        arena.order[orderTop + listing.count++] = static_cast<std::uint32_t>(listing.namesEnd);
+        listing.namesEnd += size;
+    } while (FindNextFileW(search, &found) != 0);
+    FindClose(search);
+    if (sorted) {
+        const wchar_t* names = arena.names;
+        std::sort(arena.order + orderTop, arena.order + orderTop + listing.count,
+                  [names](std::uint32_t a, std::uint32_t b) {
+                      return CompareStringOrdinal(names + a + 1, -1, names + b + 1, -1, TRUE) ==
+                             CSTR_LESS_THAN;
+                  });
+    }
+    return failed(OpenError::None);
+}
+
+// Appends entry's name (after its mark) to the UTF-8 path of pathLength bytes
+// at path, after a separator where one is needed; returns the new length, or
+// 0 when it does not fit.
+std::size_t appendName(char* path, std::size_t pathLength, const wchar_t* entry) {
+    const char last = pathLength > 0 ? path[pathLength - 1] : '\\';
+    const bool separated = last == '\\' || last == '/' || (pathLength == 2 && last == ':');
+    const std::size_t at = pathLength + (separated ? 0 : 1);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, entry + 1, -1, path + at,
+                                         static_cast<int>(3 * LONGEST_PATH - at), nullptr, nullptr);
+    if (size == 0) {
+        return 0;
+    }
+    path[pathLength] = separated ? path[pathLength] : '\\';
+    return at + static_cast<std::size_t>(size) - 1;
+}
+
+void walkLevel(std::size_t pathLength, std::size_t namesTop, std::size_t orderTop,
+               EntryVisitor visit, void* context) {
+    static wchar_t pattern[LONGEST_PATH];
+    Listing listing{};
+    OpenResult listed = failed(OpenError::Other, ERROR_FILENAME_EXCED_RANGE);
+    if (toWidePath(walkPath, pattern) && std::wcslen(pattern) + 2 < LONGEST_PATH) {
+        std::wcscat(pattern, L"\\*");
+        listed = listMatches(pattern, false, walkArena, namesTop, orderTop, listing, true);
+    }
+    if (listed.error != OpenError::None) {
+        visit(context, walkPath, FoundEntry::Unreadable, listed);
+        return;
+    }
+    for (std::size_t i = 0; i < listing.count; ++i) {
+        const wchar_t* entry = walkArena.names + walkArena.order[listing.first + i];
+        const std::size_t length = appendName(walkPath, pathLength, entry);
+        if (length == 0) {
+            visit(context, walkPath, FoundEntry::Unreadable,
+                  failed(OpenError::Other, ERROR_FILENAME_EXCED_RANGE));
+        } else if (entry[0] == MARK_FOLDER) {
+            walkLevel(length, listing.namesEnd, listing.first + listing.count, visit, context);
+        } else {
+            visit(context, walkPath, FoundEntry::File, failed(OpenError::None));
+        }
+        walkPath[pathLength] = '\0';
+    }
+}
+
+// Where the last component of a path starts: after its last separator, or
+// after a drive's colon.
+std::size_t nameStart(const char* path) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; path[i] != '\0'; ++i) {
+        if (path[i] == '\\' || path[i] == '/' || (i == 1 && path[1] == ':')) {
+            start = i + 1;
+        }
+    }
+    return start;
+}
+
+}  // namespace
+
+void walkFolder(const char* folder, EntryVisitor visit, void* context) {
+    const std::size_t length = std::strlen(folder);
+    if (length >= sizeof walkPath) {
+        visit(context, folder, FoundEntry::Unreadable,
+              failed(OpenError::Other, ERROR_FILENAME_EXCED_RANGE));
+        return;
+    }
+    std::memcpy(walkPath, folder, length + 1);
+    walkLevel(length, 0, 0, visit, context);
+}
+
+bool isWildcard(const char* word) {
+    return std::strpbrk(word, "*?") != nullptr;
+}
+
+std::size_t matchWildcard(const char* pattern, EntryVisitor visit, void* context) {
+    static wchar_t wide[LONGEST_PATH];
+    static char path[3 * LONGEST_PATH];
+    Listing listing{};
+    if (!toWidePath(pattern, wide) ||
+        listMatches(wide, true, matchArena, 0, 0, listing, visit != nullptr).error !=
+            OpenError::None) {
+        return 0;
+    }
+    const std::size_t folderLength = nameStart(pattern);
+    std::memcpy(path, pattern, folderLength);
+    path[folderLength] = '\0';
+    for (std::size_t i = 0; visit != nullptr && i < listing.count; ++i) {
+        const wchar_t* entry = matchArena.names + matchArena.order[i];
+        if (appendName(path, folderLength, entry) != 0) {
+            visit(context, path, entry[0] == MARK_FOLDER ? FoundEntry::Folder : FoundEntry::File,
+                  failed(OpenError::None));
+        }
+        path[folderLength] = '\0';
+    }
+    return listing.count;
 }

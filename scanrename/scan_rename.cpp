@@ -37,19 +37,6 @@ int lookupField(const std::uint8_t* table, std::size_t fieldOffset, const std::u
     return NO_ROW;
 }
 
-bool beginsAsAFont(EditStream& stream) {
-    std::uint8_t head[4];
-    if (readAt(stream, 0, head, sizeof head) != sizeof head) {
-        return false;
-    }
-    for (const std::uint8_t* signature : FONT_SIGNATURES) {
-        if (std::memcmp(head, signature, sizeof head) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 int lookupRow(const std::uint8_t* table, const std::uint8_t* window, std::size_t windowLength) {
@@ -94,7 +81,7 @@ EngineResult scanAndRename(EditStream& stream, Direction direction) {
     }
     if (occurrences == 0) {
         result.verdict = Verdict::NoNamesFound;
-    } else if (!lastFound) {
+    } else if (!lastFound && !reverting) {
         result.verdict = Verdict::NotRecognised;
     }
     return result;

@@ -17,11 +17,6 @@ inline constexpr std::uint32_t LAST_REWRITTEN = 7;
 inline constexpr std::uint8_t RENAMED_PATTERN[16] = {
     0xFF, 0x2B, 0xFF, 0x0E, 0xFF, 0x41, 0xFF, 0x4E, 0xFF, 0x4F, 0xFF, 0x56, 0xFF, 0x45, 0xFF, 0x4C};
 
-// The first four bytes of a font file: TrueType, OpenType (CFF), Apple
-// TrueType and a collection. A file that begins otherwise is never written.
-inline constexpr std::uint8_t FONT_SIGNATURES[4][4] = {
-    {0x00, 0x01, 0x00, 0x00}, {'O', 'T', 'T', 'O'}, {'t', 'r', 'u', 'e'}, {'t', 't', 'c', 'f'}};
-
 inline constexpr int NO_ROW = -1;
 
 // The first row of table whose old name is a prefix of the window's first
@@ -40,5 +35,7 @@ int lookupRow(const std::uint8_t* table, const std::uint8_t* window, std::size_t
 // Each name written is noted in the result. Returns the finish flag always;
 // NotAFont, having read nothing more, when the file does not begin with one
 // of FONT_SIGNATURES; NoNamesFound without any occurrence; otherwise Finished
-// if the last occurrence had a row, NotRecognised if not.
+// if the last occurrence had a row, NotRecognised if not (a rename only: a
+// revert has nothing to say of names it does not know, only that it left
+// them, so it is Finished).
 EngineResult scanAndRename(EditStream& stream, Direction direction);

@@ -33,15 +33,24 @@ OpenResult openForPreview(const char* path, EditStream& stream, FileTimes& times
     return attachIfOpened(result, file, stream);
 }
 
+OpenResult tryOpenForEdit(const char* path) {
+    EditStream stream;
+    FileTimes times{};
+    const OpenResult result = openForEdit(path, stream, times);
+    if (result.error == OpenError::None) {
+        closeUnwritten(stream, times);
+    }
+    return result;
+}
+
 bool endPreview(EditStream& stream, const FileTimes& times) {
     const bool changes = hasPendingChanges(stream);
     closeUnwritten(stream, times);
     return changes;
 }
 
-FinishStatus abandonEdit(EditStream& stream) {
-    closeFile(stream.file);
-    return FinishStatus::Unchanged;
+FinishStatus abandonEdit(EditStream& stream, const FileTimes& times) {
+    return closeUnwritten(stream, times);
 }
 
 FinishStatus finishEdit(EditStream& stream, const FileTimes& times) {

@@ -31,14 +31,20 @@ OpenResult openForEdit(const char* path, EditStream& stream, FileTimes& times);
 // open and the result says why.
 OpenResult openForPreview(const char* path, EditStream& stream, FileTimes& times);
 
+// Opens path as an edit would, and closes it again at once, writing nothing:
+// the cause that would stop an edit (a read-only file or drive, a file held
+// open elsewhere, one whose times we may not set), or None. The file keeps
+// its times.
+OpenResult tryOpenForEdit(const char* path);
+
 // Ends a look: drops the pending changes unwritten and closes the file, its
 // times put back where reading may have moved them. Returns whether there
 // were changes, that is, whether an edit would have written anything.
 bool endPreview(EditStream& stream, const FileTimes& times);
 
 // Closes the file without writing anything: the engine found nothing to do.
-// Returns Unchanged.
-FinishStatus abandonEdit(EditStream& stream);
+// Its times are put back where reading may have moved them. Returns Unchanged.
+FinishStatus abandonEdit(EditStream& stream, const FileTimes& times);
 
 // Sends the pending changes, puts the captured times back, flushes the file
 // to its device and closes it, in that order. A run that changed nothing

@@ -7,6 +7,7 @@
 #include "file_edit.hpp"
 #include "messages.hpp"
 #include "platform/console.hpp"
+#include "run_plan.hpp"
 
 namespace {
 
@@ -74,28 +75,6 @@ void printUsage(const char* title, Purpose purpose) {
     }
 }
 
-bool isOneOf(const char* word, std::initializer_list<const char*> words) {
-    for (const char* candidate : words) {
-        if (std::strcmp(word, candidate) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-bool hasFontExtension(const char* path) {
-    const std::size_t length = std::strlen(path);
-    if (length < 4 || path[length - 4] != '.') {
-        return false;
-    }
-    char extension[4] = {};
-    for (std::size_t i = 0; i < 3; ++i) {
-        const char c = path[length - 3 + i];
-        extension[i] = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
-    return isOneOf(extension, {"ttf", "otf", "ttc"});
-}
-
 // What became of one argument, and what the user is told of it: the verdict
 // or why it failed, then a line that explains it (NO_MESSAGE for none), and
 // for a file only looked at, a last line saying that nothing was written.
@@ -121,6 +100,8 @@ MessageId reasonFor(OpenError error) {
             return MSG_REASON_READ_ONLY_DRIVE;
         case OpenError::TimesNotOurs:
             return MSG_REASON_TIMES_NOT_OURS;
+        case OpenError::Installed:
+            return MSG_REASON_INSTALLED;
         case OpenError::AccessDenied:
             return MSG_REASON_ACCESS_DENIED;
         case OpenError::None:
@@ -134,9 +115,11 @@ MessageId reasonFor(OpenError error) {
 // A file in which a name was written is "finished", whatever the engine
 // found after it (a stranger's name last): it must never be called invalid
 // or renamed already. Only a file left as it was gets the engine's reason.
-FileResult resultOf(Verdict verdict, bool changed) {
+FileResult resultOf(Verdict verdict, bool changed, Direction direction) {
     if (changed) {
-        const MessageId detail = verdict == Verdict::Completed ? MSG_COMPLETED : NO_MESSAGE;
+        const MessageId completed =
+            direction == Direction::Revert ? MSG_COMPLETED_REVERT : MSG_COMPLETED;
+        const MessageId detail = verdict == Verdict::Completed ? completed : NO_MESSAGE;
         return {OUTCOME_RENAMED, MSG_FINISHED, detail, 0, false};
     }
     switch (verdict) {
@@ -155,6 +138,32 @@ FileResult resultOf(Verdict verdict, bool changed) {
     return {OUTCOME_UNCHANGED, MSG_FINISHED, MSG_NOTHING_CHANGED, 0, false};
 }
 
+// What a dry run says of a file: what a run would do, in its direction,
+// never that something was done; what it found of a file a run would leave
+// as it is; and the cause that would stop the run, where one would. It ends
+// with the line that nothing was written.
+FileResult previewResultOf(Verdict verdict, bool wouldChange, Direction direction,
+                           OpenResult editable) {
+    const bool reverting = direction == Direction::Revert;
+    FileResult result = resultOf(verdict, wouldChange, direction);
+    if (editable.error != OpenError::None) {
+        result = {OUTCOME_CANNOT_OPEN, MSG_WOULD_NOT_OPEN, reasonFor(editable.error), editable.code,
+                  false};
+    } else if (wouldChange && verdict == Verdict::Completed) {
+        result = {OUTCOME_RENAMED, reverting ? MSG_WOULD_COMPLETE_REVERT : MSG_WOULD_COMPLETE,
+                  NO_MESSAGE, 0, false};
+    } else if (wouldChange) {
+        result = {OUTCOME_RENAMED, reverting ? MSG_WOULD_REVERT : MSG_WOULD_RENAME, NO_MESSAGE, 0,
+                  false};
+    } else if (result.detail == MSG_NOTHING_CHANGED) {
+        result = {OUTCOME_UNCHANGED, MSG_WOULD_CHANGE_NOTHING, NO_MESSAGE, 0, false};
+    } else if (result.detail == MSG_NOTHING_CHANGED_NO_NAMES) {
+        result = {OUTCOME_UNCHANGED, MSG_NOTHING_CHANGED_NO_NAMES, NO_MESSAGE, 0, false};
+    }
+    result.previewed = true;
+    return result;
+}
+
 // One line for each name the engine changed (or, in a dry run, would change).
 void printNameChanges(const EngineResult& result) {
     for (std::size_t i = 0; i < result.changeCount; ++i) {
@@ -170,17 +179,16 @@ void printNameChanges(const EngineResult& result) {
 }
 
 // Runs the engine on a file opened only for reading and writes nothing: the
-// names it would change are listed, and the result is that of the edit.
-FileResult previewOneFile(EditStream& stream, const FileTimes& times, Engine engine,
-                          Direction direction) {
+// names it would change are listed, then whether the run could write the
+// file at all, as far as an open that writes nothing can tell.
+FileResult previewOneFile(const char* path, EditStream& stream, const FileTimes& times,
+                          Engine engine, Direction direction) {
     const EngineResult result = engine(stream, direction);
     const bool wouldChange = endPreview(stream, times);
     if (wouldChange) {
         printNameChanges(result);
     }
-    FileResult previewed = resultOf(result.verdict, wouldChange);
-    previewed.previewed = true;
-    return previewed;
+    return previewResultOf(result.verdict, wouldChange, direction, tryOpenForEdit(path));
 }
 
 // Opens, edits and finishes one file (or, in a dry run, only looks). The
@@ -199,10 +207,11 @@ FileResult editOneFile(const char* path, Engine engine, EditOptions options, boo
         printMessage(MSG_TARGET, {path});
     }
     if (options.dryRun) {
-        return previewOneFile(stream, times, engine, options.direction);
+        return previewOneFile(path, stream, times, engine, options.direction);
     }
     const EngineResult result = engine(stream, options.direction);
-    const FinishStatus status = result.finish ? finishEdit(stream, times) : abandonEdit(stream);
+    const FinishStatus status =
+        result.finish ? finishEdit(stream, times) : abandonEdit(stream, times);
     const bool inTheFile = status == FinishStatus::Renamed || status == FinishStatus::TimesNotKept;
     if (options.verbose && inTheFile) {
         printNameChanges(result);
@@ -220,11 +229,14 @@ FileResult editOneFile(const char* path, Engine engine, EditOptions options, boo
     }
     // Whether the file changed is the edit's to say; the verdict is what the
     // engine found (Velnari says "finished" after a file with no names).
-    return resultOf(result.verdict, status == FinishStatus::Renamed);
+    return resultOf(result.verdict, status == FinishStatus::Renamed, options.direction);
 }
 
-void printResult(const FileResult& result) {
-    printMessage(result.message);
+// Prints what became of a file: the message (a folder's names its path),
+// the line that explains it, and for a file only looked at, that nothing was
+// written.
+void printResult(const FileResult& result, const char* path) {
+    printMessage(result.message, {path});
     if (result.detail != NO_MESSAGE) {
         char code[24];
         std::snprintf(code, sizeof code, "%lu", result.code);
@@ -235,61 +247,94 @@ void printResult(const FileResult& result) {
     }
 }
 
-// A failure says why, and waits so that a person at the console sees it,
-// batch or not. A batch run whose input is no terminal has nobody at the
-// console: it ends at once and leaves a script's input to the script.
-int endWithFailure(const FileResult& result, bool batch) {
-    printResult(result);
-    if (!batch || inputIsInteractive()) {
-        waitForEnter();
+// The running of a plan: its files in turn, each font with its own
+// time-keeping edit, a failure on one not stopping the others; and the
+// tally of what became of them.
+struct Run {
+    const RunPlan& plan;
+    Engine engine;
+    unsigned renamed;
+    unsigned unchanged;
+    unsigned failed;
+    int worst;
+};
+
+FileResult resultOfTarget(Run& run, const char* path, Target target, OpenResult cause,
+                          bool announce) {
+    switch (target) {
+        case Target::Named:
+            // Among several files, one without a font's name is not opened at all.
+            if (run.plan.mode == RunMode::SeveralFiles && !hasFontExtension(path)) {
+                return {OUTCOME_UNCHANGED, MSG_SKIPPED, NO_MESSAGE, 0, false};
+            }
+            return editOneFile(path, run.engine, run.plan.options, announce);
+        case Target::InFolder:
+            return editOneFile(path, run.engine, run.plan.options, announce);
+        case Target::NoMatch:
+            return {OUTCOME_CANNOT_OPEN, MSG_CANNOT_OPEN, MSG_REASON_NO_MATCH, 0, false};
+        case Target::FolderWithoutFonts:
+            return {OUTCOME_UNCHANGED, MSG_FOLDER_WITHOUT_FONTS, NO_MESSAGE, 0, false};
+        case Target::UnreadableFolder:
+            break;
     }
-    return result.outcome;
+    return {OUTCOME_CANNOT_OPEN, MSG_FOLDER_UNREADABLE, reasonFor(cause.error), cause.code, false};
 }
 
-// Each file in turn, each font with its own time-keeping edit; a failure on
-// one does not stop the others. Anything without a font's name is not
-// opened at all. One summary and one prompt at the end.
-int editSeveral(const RunPlan& plan, Engine engine) {
-    int worst = OUTCOME_RENAMED;
-    unsigned renamed = 0;
-    unsigned unchanged = 0;
-    unsigned failed = 0;
-    for (int i = 0; i < plan.fileCount; ++i) {
-        const char* path = plan.files[i];
+// One file (or folder) of the run. Several files each get a target line
+// (a folder's own line names it); a single file's is printed once it is
+// open. A batch run prints only what failed, under its target line when
+// there are several, unless -n or -v asked for every file's names.
+void runTarget(void* context, const char* path, Target target, OpenResult cause) {
+    Run& run = *static_cast<Run*>(context);
+    const bool several = run.plan.mode == RunMode::SeveralFiles;
+    const bool batch = run.plan.batch;
+    const bool named = target != Target::FolderWithoutFonts && target != Target::UnreadableFolder;
+    const bool listsNames = run.plan.options.verbose || run.plan.options.dryRun;
+    if (several && named && (!batch || listsNames)) {
         printMessage(MSG_TARGET, {path});
-        const FileResult result =
-            hasFontExtension(path)
-                ? editOneFile(path, engine, plan.options, false)
-                : FileResult{OUTCOME_UNCHANGED, MSG_SKIPPED, NO_MESSAGE, 0, false};
-        printResult(result);
-        worst = result.outcome > worst ? result.outcome : worst;
-        if (result.outcome == OUTCOME_RENAMED || result.outcome == OUTCOME_TIMES_LOST) {
-            ++renamed;
-        } else if (result.outcome == OUTCOME_UNCHANGED) {
-            ++unchanged;
-        } else {
-            ++failed;
-        }
     }
-    char counts[3][16];
-    std::snprintf(counts[0], sizeof counts[0], "%u", renamed);
-    std::snprintf(counts[1], sizeof counts[1], "%u", unchanged);
-    std::snprintf(counts[2], sizeof counts[2], "%u", failed);
-    printMessage(MSG_SUMMARY, {counts[0], counts[1], counts[2]});
-    waitForEnter();
-    return worst;
+    const FileResult result = resultOfTarget(run, path, target, cause, !several && !batch);
+    const bool failed = result.outcome >= OUTCOME_CANNOT_OPEN;
+    if (several && named && batch && !listsNames && failed) {
+        printMessage(MSG_TARGET, {path});
+    }
+    if (!batch || failed) {
+        printResult(result, path);
+    }
+    run.worst = result.outcome > run.worst ? result.outcome : run.worst;
+    if (result.outcome == OUTCOME_RENAMED || result.outcome == OUTCOME_TIMES_LOST) {
+        ++run.renamed;
+    } else if (result.outcome == OUTCOME_UNCHANGED) {
+        ++run.unchanged;
+    } else {
+        ++run.failed;
+    }
 }
 
-int runOne(const RunPlan& plan, Engine engine, bool batch) {
-    const FileResult result = editOneFile(plan.files[0], engine, plan.options, !batch);
-    if (result.outcome >= OUTCOME_CANNOT_OPEN) {
-        return endWithFailure(result, batch);
+// Runs every file of the plan. The run ends as it began: one summary for
+// several files and one prompt, so nobody waits on us between files. A
+// failure waits so that a person at the console sees it, batch or not; a
+// batch run whose input is no terminal has nobody at the console, and ends
+// at once, leaving a script's input to the script.
+int runFiles(const RunPlan& plan, Engine engine) {
+    Run run{plan, engine, 0, 0, 0, OUTCOME_RENAMED};
+    forEachTarget(plan, runTarget, &run);
+    if (plan.batch) {
+        if (run.worst >= OUTCOME_CANNOT_OPEN && inputIsInteractive()) {
+            waitForEnter();
+        }
+        return run.worst;
     }
-    if (!batch) {
-        printResult(result);
-        waitForEnter();
+    if (plan.mode == RunMode::SeveralFiles) {
+        char counts[3][16];
+        std::snprintf(counts[0], sizeof counts[0], "%u", run.renamed);
+        std::snprintf(counts[1], sizeof counts[1], "%u", run.unchanged);
+        std::snprintf(counts[2], sizeof counts[2], "%u", run.failed);
+        printMessage(plan.options.dryRun ? MSG_SUMMARY_DRY_RUN : MSG_SUMMARY,
+                     {counts[0], counts[1], counts[2]});
     }
-    return result.outcome;
+    waitForEnter();
+    return run.worst;
 }
 
 int sayNoFile(const char* title) {
@@ -301,85 +346,7 @@ int sayNoFile(const char* title) {
     return OUTCOME_CANNOT_OPEN;
 }
 
-// Whether the program's own file name (without its folder) holds "revert",
-// in any case: a copy named Velnari-revert.exe reverts what is dropped on it.
-bool nameAsksToRevert(const char* program) {
-    const char* name = program;
-    for (const char* c = program; *c != '\0'; ++c) {
-        name = *c == '/' || *c == '\\' ? c + 1 : name;
-    }
-    constexpr char WORD[] = "revert";
-    for (; *name != '\0'; ++name) {
-        std::size_t matched = 0;
-        while (WORD[matched] != '\0' && (name[matched] | 0x20) == WORD[matched]) {
-            ++matched;
-        }
-        if (WORD[matched] == '\0') {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Takes word as an option into options, if it is one.
-bool takeOption(const char* word, EditOptions& options) {
-    if (std::strcmp(word, "--revert") == 0) {
-        options.direction = Direction::Revert;
-    } else if (isOneOf(word, {"-n", "--dry-run"})) {
-        options.dryRun = true;
-    } else if (isOneOf(word, {"-v", "--verbose"})) {
-        options.verbose = true;
-    } else {
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
-
-RunPlan planRun(int argc, char** argv) {
-    const bool revert = argc > 0 && argv[0] != nullptr && nameAsksToRevert(argv[0]);
-    RunPlan plan{RunMode::NoFile,
-                 {revert ? Direction::Revert : Direction::Rename, false, false},
-                 0,
-                 argv + 1};
-    bool optionsEnded = false;
-    bool firstIsAFileName = false;  // it came after "--": never a request for help
-    for (int i = 1; i < argc; ++i) {
-        char* word = argv[i];
-        if (!optionsEnded && std::strcmp(word, "--") == 0) {
-            optionsEnded = true;
-            continue;
-        }
-        if (!optionsEnded && !pathExists(word) && takeOption(word, plan.options)) {
-            continue;
-        }
-        firstIsAFileName = plan.fileCount == 0 ? optionsEnded : firstIsAFileName;
-        plan.files[plan.fileCount++] = word;  // never past i - 1: argv is compacted in place
-    }
-    const char* first = plan.fileCount > 0 ? plan.files[0] : nullptr;
-    if (plan.fileCount == 0) {
-        plan.mode = RunMode::NoFile;
-    } else if (plan.fileCount == 1) {
-        plan.mode = RunMode::OneFile;
-        if (!firstIsAFileName && !pathExists(first)) {
-            if (isOneOf(first, {"/?", "-?", "-h", "--help"})) {
-                plan.mode = RunMode::Usage;
-            } else if (std::strcmp(first, "--version") == 0) {
-                plan.mode = RunMode::Version;
-            }
-        }
-    } else {
-        plan.mode = RunMode::SeveralFiles;
-        for (int i = 1; i < plan.fileCount; ++i) {
-            if (!pathExists(plan.files[i]) && !hasFontExtension(plan.files[i])) {
-                plan.mode = RunMode::Batch;
-                break;
-            }
-        }
-    }
-    return plan;
-}
 
 void waitForEnter() {
     printMessage(MSG_PRESS_ENTER);
@@ -398,16 +365,16 @@ int runTool(int argc, char** argv, const char* title, Engine engine, Purpose pur
             printWith(VERSION_LINE, {title});
             printText(COPYRIGHT_LINES);
             return 0;
-        case RunMode::Batch:
-            return runOne(plan, engine, true);
+        case RunMode::UnknownOption:
+            printMessage(MSG_UNKNOWN_OPTION, {plan.unknownOption, title});
+            return OUTCOME_CANNOT_OPEN;
         case RunMode::NoFile:
         case RunMode::OneFile:
         case RunMode::SeveralFiles:
             break;
     }
-    printBanner(title, plan.options.direction);
-    if (plan.mode == RunMode::NoFile) {
-        return sayNoFile(title);
+    if (!plan.batch) {
+        printBanner(title, plan.options.direction);
     }
-    return plan.mode == RunMode::OneFile ? runOne(plan, engine, false) : editSeveral(plan, engine);
+    return plan.mode == RunMode::NoFile ? sayNoFile(title) : runFiles(plan, engine);
 }

@@ -15,7 +15,7 @@ enum class Verdict {
     NoNamesFound,    // Velnari: no Kanovel name at all in the scanned range
     Completed,       // an interrupted rename (or revert) was finished
     NotRecognised,   // not a font this program knows, or already renamed
-    NotAFont,        // Velnari: the file does not begin as a font file does
+    NotAFont,        // the file does not begin as a font file does
     ForTheOtherOne,  // VelnariL: no L-series font, but Kanovel names where Velnari looks
 };
 
@@ -71,36 +71,6 @@ enum Outcome : int {
     OUTCOME_TIMES_LOST = 4,      // renamed, but its times could not be put back
     OUTCOME_PARTLY_RENAMED = 5,  // some new names may be in the file: running again finishes it
 };
-
-// What a run does, from its arguments alone (argc counts the program name).
-enum class RunMode {
-    Usage,         // /?, -?, -h or --help, where no such file exists
-    Version,       // --version, where no such file exists
-    NoFile,        // no file argument
-    OneFile,       // one file argument: the font
-    Batch,         // the font and any word that is neither an existing entry nor a font name
-    SeveralFiles,  // every file argument after the first exists or ends in .ttf, .otf or .ttc
-};
-
-// How each file of a run is edited.
-struct EditOptions {
-    Direction direction;  // --revert, or a program whose own name holds "revert"
-    bool dryRun;          // -n, --dry-run: the file is only read
-    bool verbose;         // -v, --verbose: the names changed are listed
-};
-
-struct RunPlan {
-    RunMode mode;
-    EditOptions options;
-    int fileCount;  // the file arguments, in order, at files
-    char** files;
-};
-
-// Takes the options out of argv (--revert, -n, --dry-run, -v, --verbose,
-// wherever they stand and where no file of that name exists; the first "--",
-// after which every argument is a file) and decides the run from the file
-// arguments left, which it moves to the front of argv, after the program name.
-RunPlan planRun(int argc, char** argv);
 
 // The whole run. argc counts the program name. Returns the exit status (an Outcome).
 int runTool(int argc, char** argv, const char* title, Engine engine, Purpose purpose);

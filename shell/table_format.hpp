@@ -7,11 +7,32 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "run_flow.hpp"
 
 inline constexpr std::uint8_t FIELD_END = 0x01;
+
+// The first four bytes of a font file: TrueType, OpenType (CFF), Apple
+// TrueType and a collection. Velnari never writes a file that begins
+// otherwise, and VelnariL never calls such a file a font for Velnari.
+inline constexpr std::uint8_t FONT_SIGNATURES[4][4] = {
+    {0x00, 0x01, 0x00, 0x00}, {'O', 'T', 'T', 'O'}, {'t', 'r', 'u', 'e'}, {'t', 't', 'c', 'f'}};
+
+// Whether the file begins with one of FONT_SIGNATURES.
+inline bool beginsAsAFont(EditStream& stream) {
+    std::uint8_t head[4];
+    if (readAt(stream, 0, head, sizeof head) != sizeof head) {
+        return false;
+    }
+    for (const std::uint8_t* signature : FONT_SIGNATURES) {
+        if (std::memcmp(head, signature, sizeof head) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
 
 // "Kanovel" in UTF-16BE: how every Latin name of the family begins.
 inline constexpr std::uint8_t FAMILY_PATTERN[14] = {0x00, 0x4B, 0x00, 0x61, 0x00, 0x6E, 0x00,

@@ -3,13 +3,18 @@
 //   win_helper times PATH              prints creation, last-access and last-write FILETIMEs
 //   win_helper settimes PATH C A W     sets them (decimal 100 ns counts)
 //   win_helper hold PATH SECONDS       holds PATH open (sharing everything), says "held"
+//   win_helper lock PATH SECONDS       holds PATH open sharing nothing, as Windows holds an
+//                                      installed font, says "held"
+//   win_helper copy FROM TO            copies FROM to TO
+//   win_helper fontsdir                prints the folder of the fonts Windows has installed
 //   win_helper race PATH SECONDS       opens and closes PATH over and over, says "racing"
 //   win_helper readonly PATH           gives PATH the read-only attribute
 //   win_helper move FROM TO            renames FROM to TO; fails while FROM is held unshared
 //   win_helper codepages               prints the ANSI and the console output code page
 #include <windows.h>
-// After windows.h, which it needs.
+// After windows.h, which they need.
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -61,8 +66,22 @@ int run(int argc, wchar_t** argv) {
         CloseHandle(file);
         return ok ? 0 : 1;
     }
-    if (argc >= 4 && std::wcscmp(command, L"hold") == 0) {
-        const HANDLE file = openShared(argv[2], GENERIC_READ);
+    if (std::wcscmp(command, L"fontsdir") == 0) {
+        wchar_t folder[MAX_PATH];
+        if (SHGetFolderPathW(nullptr, CSIDL_FONTS, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK) {
+            return 1;
+        }
+        std::printf("%ls\n", folder);
+        return 0;
+    }
+    if (argc >= 4 && std::wcscmp(command, L"copy") == 0) {
+        return CopyFileW(argv[2], argv[3], FALSE) ? 0 : 1;
+    }
+    if (argc >= 4 && (std::wcscmp(command, L"hold") == 0 || std::wcscmp(command, L"lock") == 0)) {
+        const HANDLE file =
+            std::wcscmp(command, L"hold") == 0
+                ? openShared(argv[2], GENERIC_READ)
+                : CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             return 1;
         }
@@ -89,7 +108,9 @@ int run(int argc, wchar_t** argv) {
     if (argc >= 4 && std::wcscmp(command, L"move") == 0) {
         return MoveFileW(argv[2], argv[3]) ? 0 : 1;
     }
-    std::fprintf(stderr, "usage: win_helper times|settimes|hold|race|readonly|move PATH ...\n");
+    std::fprintf(
+        stderr,
+        "usage: win_helper times|settimes|hold|lock|race|readonly|move|copy|fontsdir ...\n");
     return 2;
 }
 

@@ -61,11 +61,23 @@ NOTHING_CHANGED = "フォント名は変更していません。ファイルは�
 NO_NAMES = ("Kanovel のフォント名が見つからないため、何も変更していません（ファイルは元のままです）。"
             "L シリーズのフォントには VelnariL を使ってください。\n")
 COMPLETED = "中断されていたフォント名の変更を最後まで行いました。\n"
+COMPLETED_REVERT = ("中断されていた取り消しを最後まで行い、フォント名を元のラテン文字の名前に戻しました。"
+                    "\n")
 SKIPPED = "フォントファイルではないため、飛ばしました。\n"
 SUMMARY = "結果: 変更 %d 件、変更なし %d 件、失敗 %d 件\n"
 NOT_A_FONT = "TrueType や OpenType のフォントファイルではないため、何も変更していません。\n"
 USE_VELNARI = "L シリーズではない Kanovel のフォントのようです。このフォントには Velnari を使ってください。\n"
 DRY_RUN = "確認だけのため、ファイルには何も書き込んでいません。\n"
+# What a dry run says a run would do.
+WOULD_RENAME = "実行すると、上のフォント名を全角の名前に変更します。\n"
+WOULD_REVERT = "実行すると、上のフォント名を元のラテン文字の名前に戻します。\n"
+WOULD_COMPLETE = "実行すると、中断されていたフォント名の変更を最後まで行います。\n"
+WOULD_CHANGE_NOTHING = "実行しても、変更するフォント名はありません。\n"
+WOULD_NOT_OPEN = "実行しても、このファイルは書き換えられません。\n"
+SUMMARY_DRY_RUN = "確認の結果: 変更される %d 件、変更なし %d 件、失敗 %d 件\n"
+UNKNOWN_OPTION = "不明なオプションです: %s（使い方: %s --help）\n"
+FOLDER_WITHOUT_FONTS = "フォルダーにフォントファイルがありません: %s\n"
+FOLDER_UNREADABLE = "フォルダーを開けません: %s\n"
 BANNER_NOTICE = "フォントファイルの中のフォント名を全角の名前に書き換えます。\n\n"
 REVERT_NOTICE = "フォントファイルの中の全角のフォント名を、元のラテン文字の名前に戻します。\n\n"
 # The line after CANNOT_OPEN, by cause.
@@ -79,6 +91,10 @@ REASONS = {
     "not owner": "原因: ファイルの所有者ではないため、日時を元に戻せません。所有者として実行してください。\n",
     "read-only drive": ("原因: 読み取り専用のドライブにあります。書き込めるフォルダーにコピーしてから"
                         "（または書き込み禁止を解除してから）、もう一度実行してください。\n"),
+    "access denied": "原因: アクセスが拒否されました。\n",
+    "no match": "原因: 名前に一致するファイルがありません。名前と場所を確かめてください。\n",
+    "installed": ("原因: Windows にインストールされ、Windows が使用中のフォントです。"
+                  "フォントをアンインストールしてからフォント名を変更し、もう一度インストールしてください。\n"),
 }
 
 
@@ -104,8 +120,10 @@ def name_lines(pairs, copies=None):
     return cp932("".join(f"  {old} → {new}{tail}\n" for old, new in pairs))
 
 
-def target_line(path):
-    head, tail = TARGET.split("%s")
+def target_line(path, text=TARGET):
+    """A line that names a path (the target line, or a folder's line): the
+    path's bytes as given, the rest CP932."""
+    head, tail = text.split("%s")
     return cp932(head) + os.fsencode(path) + cp932(tail)
 
 

@@ -11,11 +11,12 @@ import threading
 import time
 import unittest
 
-from harness import (BANNER_NOTICE, CANNOT_WRITE, COMPLETED, FINISHED, NO_NAMES, NOT_A_FONT, NOT_RECOGNISED,
-                     NOTHING_CHANGED, PARTLY_RENAMED, REVERT_NOTICE, USE_VELNARI,
-                     PRESS_ENTER, TIMES_NOT_KEPT, FontCase, at_prompt, banner, cannot_open, clock,
-                     cp932, fault_env, fonts_to_rename, program, run, sample_font, status_of,
-                     target_line, waits_for_enter)
+from harness import (BANNER_NOTICE, CANNOT_WRITE, COMPLETED, COMPLETED_REVERT, DRY_RUN, FINISHED,
+                     NO_NAMES, NOT_A_FONT, NOT_RECOGNISED, NOTHING_CHANGED, PARTLY_RENAMED,
+                     PRESS_ENTER, REASONS, REVERT_NOTICE, SAMPLE_RENAMED, TIMES_NOT_KEPT,
+                     USE_VELNARI, WOULD_NOT_OPEN, FontCase, at_prompt, banner, cannot_open, clock,
+                     cp932, fault_env, fonts_to_rename, name_lines, program, run, sample_font,
+                     status_of, target_line, waits_for_enter)
 
 PROGRAMS = (("velnari", "Velnari"), ("velnaril", "VelnariL"))
 
@@ -44,13 +45,11 @@ class BadInputs(FontCase):
                 self.assertEqual(self.listing(), listing)
 
     def test_what_cannot_be_opened_is_refused(self):
-        os.mkdir(os.path.join(self.dir, "fonts.ttf"))
         os.mkfifo(os.path.join(self.dir, "pipe.ttf"))
         os.symlink(os.path.join(self.dir, "gone.ttf"), os.path.join(self.dir, "dangling.ttf"))
         read_only = sample_font(self.dir)
         os.chmod(read_only, 0o444)
-        for path, cause in (("missing.ttf", "missing"), ("fonts.ttf", "not regular"),
-                            ("pipe.ttf", "not regular"), ("/dev/null", "not regular"),
+        for path, cause in (("missing.ttf", "missing"), ("pipe.ttf", "not regular"), ("/dev/null", "not regular"),
                             ("dangling.ttf", "missing"), (read_only, "read-only")):
             with self.subTest(path=path):
                 self.expect_refused(os.path.join(self.dir, path), cause,
@@ -58,8 +57,7 @@ class BadInputs(FontCase):
         self.assertTrue(os.path.islink(os.path.join(self.dir, "dangling.ttf")))
 
     def test_a_read_only_drive_is_a_cause_of_its_own(self):
-        # A read-only file system: there is no attribute to clear. A dry run
-        # reads it all the same.
+        # A read-only file system: there is no attribute to clear.
         drive = os.path.join(self.dir, "drive")
         os.mkdir(drive)
         mount = ["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", drive]
@@ -69,7 +67,10 @@ class BadInputs(FontCase):
             path = sample_font(drive)
             subprocess.run(["mount", "-o", "remount,ro", drive], check=True)
             self.expect_refused(path, "read-only drive", check_file=False)  # it cannot change
-            self.assertEqual(status_of(program("velnari"), "-n", path, "/b")[0], 0)
+            # A dry run reads it, and says why a run could not write it.
+            self.assertEqual(status_of(program("velnari"), "-n", path, "/b"),
+                             (2, name_lines(SAMPLE_RENAMED) + cp932(
+                                 WOULD_NOT_OPEN + REASONS["read-only drive"] + DRY_RUN)))
         finally:
             subprocess.run(["umount", drive], check=True)
 
@@ -211,7 +212,8 @@ class EditSafety(FontCase):
         for reverting in (False, True):
             options = ["--revert"] if reverting else []
             notice = REVERT_NOTICE if reverting else BANNER_NOTICE
-            lines = {"velnari": FINISHED, "velnaril": FINISHED + COMPLETED}
+            lines = {"velnari": FINISHED,
+                     "velnaril": FINISHED + (COMPLETED_REVERT if reverting else COMPLETED)}
             after_last = {"velnari": FINISHED + NOTHING_CHANGED,
                           "velnaril": FINISHED + NOTHING_CHANGED if reverting else NOT_RECOGNISED}
             for name, title in PROGRAMS:

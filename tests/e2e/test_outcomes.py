@@ -5,11 +5,14 @@ import shutil
 import subprocess
 import unittest
 
-from harness import (BANNER_NOTICE, DRY_RUN, FINISHED, L_SERIES, NOT_RECOGNISED, NOTHING_CHANGED,
-                     PRESS_ENTER, REVERT_NOTICE, RUNNER, SAMPLE_RENAMED, SKIPPED, SUMMARY,
-                     TIMEOUT, TIMES, USE_VELNARI, WINDOWS, FontCase, banner, cannot_open, cp932,
-                     name_lines, program, read_terminal, renamed_lseries, renamed_sample,
-                     status_of, target_line, tool, utf16be, waits_for_enter)
+from harness import (BANNER_NOTICE, COMPLETED_REVERT, CP932_COPIES, DRY_RUN, FINISHED,
+                     FOLDER_UNREADABLE, FOLDER_WITHOUT_FONTS, L_SERIES, NOT_A_FONT, NOT_RECOGNISED,
+                     NOTHING_CHANGED, PRESS_ENTER, REASONS, REVERT_NOTICE, RUNNER, SAMPLE_RENAMED,
+                     SKIPPED, SUMMARY, SUMMARY_DRY_RUN, TIMEOUT, TIMES, UNKNOWN_OPTION, USE_VELNARI,
+                     WINDOWS, WOULD_CHANGE_NOTHING, WOULD_NOT_OPEN, WOULD_RENAME, WOULD_REVERT,
+                     FontCase, banner, cannot_open, cp932, name_lines, program, read_terminal,
+                     renamed_lseries, renamed_sample, status_of, target_line, tool, utf16be,
+                     waits_for_enter)
 
 PROGRAMS = (("velnari", "Velnari"), ("velnaril", "VelnariL"))
 
@@ -79,7 +82,7 @@ class Outcomes(FontCase):
                 ("read-only", cannot_open("read-only"), 2, ".otf", ".otf"),
                 ("missing", cannot_open("missing"), 2, ".ttf", ".ttf"),
                 ("text file", SKIPPED, 1, ".ttc", ".ttf"),
-                ("folder", SKIPPED, 1, ".ttf", ".ttf"),
+                ("folder without fonts", FOLDER_WITHOUT_FONTS, 1, ".ttf", ".ttf"),
                 ("batch word naming a file", SKIPPED, 1, ".ttf", ".ttf"))
         for name, title in PROGRAMS:
             for middle_kind, message, expected_status, first_ext, last_ext in rows:
@@ -102,8 +105,9 @@ class Outcomes(FontCase):
                         self.make_read_only(middle)
                     elif middle_kind == "missing":
                         middle += ".ttf"
-                    elif middle_kind == "folder":
+                    elif middle_kind == "folder without fonts":
                         os.mkdir(middle)
+                        self.write(os.path.join(middle, "readme.txt"), b"not a font\n")
                     else:
                         middle = self.write(f"{stem}-readme.txt" if middle_kind == "text file"
                                             else "x", b"not a font\n")
@@ -113,9 +117,10 @@ class Outcomes(FontCase):
                     status, out = status_of(program(name), first, middle, last)
                     counts = [2 + (expected_status == 0), int(expected_status == 1),
                               int(expected_status == 2)]
+                    middle_lines = target_line(middle, message) if "%s" in message else \
+                        target_line(middle) + cp932(message)
                     self.assertEqual(out, banner(title) +
-                                     target_line(first) + cp932(FINISHED) +
-                                     target_line(middle) + cp932(message) +
+                                     target_line(first) + cp932(FINISHED) + middle_lines +
                                      target_line(last) + cp932(FINISHED) +
                                      cp932(SUMMARY % tuple(counts) + PRESS_ENTER))
                     self.assertEqual(status, expected_status)
@@ -132,21 +137,34 @@ class Outcomes(FontCase):
         lseries = L_SERIES[4]  # the font self.font makes for VelnariL
         pairs = {"velnari": (SAMPLE_RENAMED, None), "velnaril": ([lseries[:2]], 7)}
         renames = {"velnari": renamed_sample, "velnaril": lambda d: renamed_lseries(d, *lseries)}
-        unchanged = {"velnari": FINISHED + NOTHING_CHANGED, "velnaril": NOT_RECOGNISED}
+        unchanged = {"velnari": WOULD_CHANGE_NOTHING, "velnaril": NOT_RECOGNISED}
+        completed = {"velnari": FINISHED, "velnaril": FINISHED + COMPLETED_REVERT}
+        # Where a revert cut short stopped: after Velnari's 5th name, VelnariL's lengths.
+        stopped = {"velnari": 32 + 4, "velnaril": CP932_COPIES[0]}
+        # A Notepad "Unicode" memo: read one byte off, its text is UTF-16BE.
+        memo = ("\ufeffメモ\r\n" + "KanovelR11 Bold の見本\r\n" * 7).encode("utf-16-le")
         for name, title in PROGRAMS:
             with open(self.font(name), "rb") as f:
                 original = f.read()
             renamed = renames[name](original)
             names = name_lines(*pairs[name])
             back = name_lines([(new, old) for old, new in pairs[name][0]], pairs[name][1])
+            key = utf16be("Kanovel")
+            at = stopped[name] if name == "velnaril" else \
+                [i for i in range(len(original)) if original.startswith(key, i)][5]
+            half_reverted = original[:at] + renamed[at:]
             rows = (  # before the file, after it, the file, its lines, the status, its bytes after
-                (["-n"], [], "read-only", names + cp932(FINISHED + DRY_RUN), 0, original),
+                (["-n"], [], original, names + cp932(WOULD_RENAME + DRY_RUN), 0, original),
+                (["-n"], [], "read-only", names + cp932(WOULD_NOT_OPEN + REASONS["read-only"] +
+                                                        DRY_RUN), 2, original),
                 (["-v"], [], original, names + cp932(FINISHED), 0, renamed),
                 ([], ["--revert"], renamed, cp932(FINISHED), 0, original),
                 (["--revert", "-v"], [], renamed, back + cp932(FINISHED), 0, original),
                 (["--revert"], [], original, cp932(FINISHED + NOTHING_CHANGED), 1, original),
-                (["-n"], ["--revert"], renamed, back + cp932(FINISHED + DRY_RUN), 0, renamed),
+                (["--revert"], [], half_reverted, cp932(completed[name]), 0, original),
+                (["-n"], ["--revert"], renamed, back + cp932(WOULD_REVERT + DRY_RUN), 0, renamed),
                 (["--dry-run"], [], renamed, cp932(unchanged[name] + DRY_RUN), 1, renamed),
+                ([], [], memo, cp932(NOT_RECOGNISED + NOT_A_FONT), 1, memo),
                 (["-n"], [], None, cp932(cannot_open("missing")), 2, None))
             for number, (before, after, start, lines, status, end) in enumerate(rows):
                 with self.subTest(program=name, args=before + after, row=number):
@@ -162,18 +180,129 @@ class Outcomes(FontCase):
                                       b"", status))
                     if end is not None:
                         self.assertEqual(self.snapshot(path), (end,) + TIMES)
+            with self.subTest(program=name, args=["-n", "several files"]):
+                paths = [self.write(f"{name}-dry-{i}.ttf", original) for i in (1, 2)]
+                self.assertEqual(status_of(program(name), "-n", *paths)[1][-len(cp932(
+                    SUMMARY_DRY_RUN % (2, 0, 0) + PRESS_ENTER)):],
+                    cp932(SUMMARY_DRY_RUN % (2, 0, 0) + PRESS_ENTER))
 
-    def test_other_second_arguments_keep_batch_mode(self):
+    def test_a_folder_stands_for_its_font_files(self):
+        # Its font files and its subfolders', in name order; other files and
+        # a link to a folder are passed over. A dry run, a rename, a revert
+        # and a batch run each go through the same files.
+        sep = "\\" if WINDOWS else "/"
+        sample = self.font("velnari", file_name="sample.ttf")
+        original = self.snapshot(sample)[0]
+        renamed = renamed_sample(original)
+        fonts, elsewhere = (os.path.join(self.dir, f) for f in ("fonts", "elsewhere"))
+        os.makedirs(os.path.join(fonts, "sub"))
+        os.mkdir(elsewhere)
+        found = [os.path.join(fonts, *name) for name in (["A.TTF"], ["b.ttf"], ["sub", "c.otf"])]
+        for path in found + [os.path.join(elsewhere, "d.ttf")]:
+            self.write(path, original)
+        shown = [fonts + sep + os.path.relpath(path, fonts).replace("/", sep) for path in found]
+        self.write(os.path.join(fonts, "notes.txt"), b"not a font\n")
+        if not WINDOWS:
+            os.symlink(elsewhere, os.path.join(fonts, "linked"))
+        each = {"-n": name_lines(SAMPLE_RENAMED) + cp932(WOULD_RENAME + DRY_RUN),
+                "": cp932(FINISHED)}
+        rows = ((["-n"], each["-n"], SUMMARY_DRY_RUN, original), ([], each[""], SUMMARY, renamed),
+                (["--revert"], each[""], SUMMARY, original), (["/b"], None, None, renamed))
+        for args, lines, summary, after in rows:
+            with self.subTest(args=args):
+                notice = REVERT_NOTICE if "--revert" in args else BANNER_NOTICE
+                expected = b"" if lines is None else (
+                    banner("Velnari", notice) + b"".join(target_line(p) + lines for p in shown) +
+                    cp932(summary % (3, 0, 0) + PRESS_ENTER))
+                self.assertEqual(status_of(program("velnari"), fonts, *args), (0, expected))
+                for path in found:
+                    self.assertEqual(self.snapshot(path), (after,) + TIMES)
+                self.assertEqual(self.snapshot(os.path.join(elsewhere, "d.ttf")),
+                                 (original,) + TIMES)
+        empty = os.path.join(self.dir, "empty")
+        os.mkdir(empty)
+        self.assertEqual(status_of(program("velnari"), empty),
+                         (1, banner("Velnari") + target_line(empty, FOLDER_WITHOUT_FONTS) +
+                          cp932(SUMMARY % (0, 1, 0) + PRESS_ENTER)))
+
+    @unittest.skipIf(WINDOWS, "POSIX permissions")
+    def test_a_folder_that_cannot_be_read_is_a_failure(self):
+        # Root reads any folder: the run is then made by another user, who
+        # owns the tree (and so may set its fonts' times).
+        folder = os.path.join(self.dir, "fonts")
+        locked = os.path.join(folder, "locked")
+        os.makedirs(locked)
+        font = self.font("velnari", file_name=os.path.join("fonts", "a.ttf"))
+        prog, become = program("velnari"), None
+        if os.geteuid() == 0:
+            os.chmod(self.dir, 0o755)
+            for path in (folder, locked, font):
+                os.chown(path, 65534, 65534)
+            prog = shutil.copy(prog, os.path.join(self.dir, "velnari"))
+            become = lambda: (os.setgid(65534), os.setuid(65534))  # noqa: E731
+        os.chmod(locked, 0)
+        done = subprocess.run([*RUNNER, prog, folder], stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, timeout=TIMEOUT, preexec_fn=become)
+        self.assertEqual((done.returncode, done.stdout), (2, (
+            banner("Velnari") + target_line(font) + cp932(FINISHED) +
+            target_line(locked, FOLDER_UNREADABLE) + cp932(REASONS["access denied"] +
+                                                         SUMMARY % (1, 0, 1) + PRESS_ENTER))))
+        self.assertEqual(self.snapshot(font)[1:], TIMES)
+
+    def test_a_batch_word_covers_every_file_named(self):
+        # Every file named is renamed, quietly; a failure is said under its
+        # target line; the status is the highest of the files'.
+        renames = {"velnari": renamed_sample,
+                   "velnaril": lambda d: renamed_lseries(d, *L_SERIES[4])}
+        missing = os.path.join(self.dir, "missing.ttf")
         for name, _ in PROGRAMS:
-            for second in ("/b", "b", "x", "batch", os.path.join(self.dir, "missing")):
+            for second in ("/b", "b", "x", "-b", "batch", os.path.join(self.dir, "missing")):
                 with self.subTest(program=name, second=second):
                     path = self.font(name, file_name=f"{name}-batch.ttf")
                     other = self.font(name, file_name=f"{name}-other.ttf")
                     before = self.snapshot(other)
                     self.assertEqual(status_of(program(name), path, second), (0, b""))
                     self.assertEqual(status_of(program(name), path, other, second),
-                                     (1, b""))  # already renamed; other is not touched
-                    self.assertEqual(self.snapshot(other), before)
+                                     (1, b""))  # path renamed already, other renamed now
+                    self.assertEqual(self.snapshot(other), (renames[name](before[0]),) + TIMES)
+            with self.subTest(program=name, second="a failure among them"):
+                path = self.font(name, file_name=f"{name}-batch.ttf")
+                self.assertEqual(status_of(program(name), path, missing, "/b"),
+                                 (2, target_line(missing) + cp932(cannot_open("missing"))))
+                self.assertEqual(status_of(program(name), path, "/b")[0], 1)  # renamed
+
+    def test_words_that_look_like_options_never_rename(self):
+        # Short options combine; help, the version and an unknown "--" word
+        # open nothing, wherever they stand; a file of that name is a file.
+        cwd = os.getcwd()
+        os.chdir(self.dir)
+        try:
+            font = self.font("velnari", file_name="a.ttf")
+            original = self.snapshot(font)[0]
+            names = name_lines(SAMPLE_RENAMED)
+            dry = banner("Velnari") + target_line(font) + names + cp932(WOULD_RENAME + DRY_RUN +
+                                                                         PRESS_ENTER)
+            unknown = cp932(UNKNOWN_OPTION.replace("%s", "--dryrun", 1) % "Velnari")
+            rows = ((["-nv"], 0, dry), (["-vn"], 0, dry), (["--dryrun"], 2, unknown),
+                    (["--help"], 0, None), (["-h", "/b"], 0, None), (["--version"], 0, None))
+            for words, status, out in rows:
+                for args in ([font] + words, words + [font]):
+                    with self.subTest(args=args):
+                        done = status_of(program("velnari"), *args)
+                        self.assertEqual(done[0], status)
+                        if out is not None:
+                            self.assertEqual(done[1], out)
+                        self.assertEqual(self.snapshot(font), (original,) + TIMES)
+            self.assertIn(b"Usage: Velnari", status_of(program("velnari"), font, "--help")[1])
+            # A file named -n is renamed, and "--" is no file itself.
+            named = self.font("velnari", file_name="-n")
+            self.assertEqual(status_of(program("velnari"), "-n"),
+                             (0, banner("Velnari") + target_line("-n") + cp932(FINISHED +
+                                                                              PRESS_ENTER)))
+            self.assertEqual(status_of(program("velnari"), "--", "-nv")[0], 2)
+            self.assertNotEqual(self.snapshot(named)[0], original)
+        finally:
+            os.chdir(cwd)
 
     def test_usage_text(self):
         for name, title in PROGRAMS:

@@ -82,8 +82,8 @@ class LSeries(FontCase):
         self.assertUntouched(path, before, was_read=True)
 
     def test_batch_failure_without_a_terminal_says_why_and_ends(self):
-        self.assertEqual(waits_for_enter(self.velnaril, self.dir, "/b"),
-                         (False, cp932(cannot_open("not regular")), b"", 2))
+        self.assertEqual(waits_for_enter(self.velnaril, os.path.join(self.dir, "none.ttf"), "/b"),
+                         (False, cp932(cannot_open("missing")), b"", 2))
 
 
 if __name__ == "__main__":

@@ -11,10 +11,10 @@ import termios
 import time
 import unittest
 
-from harness import (FINISHED, NOT_RECOGNISED, PRESS_ENTER, REVERT_NOTICE, RUNNER, TIMEOUT, TIMES,
-                     USE_VELNARI, WINDOWS,
-                     FontCase, at_prompt, banner, cannot_open, cp932, fonts_to_rename, program,
-                     renamed_sample, run, sample_font, target_line)
+from harness import (FINISHED, NOT_RECOGNISED, PRESS_ENTER, REVERT_NOTICE, RUNNER, SUMMARY,
+                     TIMEOUT, TIMES, USE_VELNARI, WINDOWS, FontCase, at_prompt, banner, cannot_open,
+                     cp932, fonts_to_rename, program, renamed_sample, run, sample_font, status_of,
+                     target_line)
 
 PROGRAMS = (("velnari", "Velnari"), ("velnaril", "VelnariL"))
 # Unix locales for Wine's two ANSI code pages: 932 (Japanese) and 1252 (Western).
@@ -167,14 +167,13 @@ class WindowsFileEdit(FontCase):
         # A name ending in a dot is that name, not the font beside it that
         # the full-path conversion would make of it.
         path = sample_font(self.dir)
-        os.mkdir(os.path.join(self.dir, "folder.ttf"))
         read_only = shutil.copy(path, os.path.join(self.dir, "read-only.ttf"))
         helper("readonly", read_only)
         os.utime(read_only, ns=TIMES)
         holder = subprocess.Popen(RUNNER + [program("win_helper"), "hold", path, "60"],
                                   stdout=subprocess.PIPE)
         rows = (("missing.ttf", "missing"), ("sample.ttf.", "missing"),
-                ("folder.ttf", "not regular"), ("read-only.ttf", "read-only"),
+                ("read-only.ttf", "read-only"),
                 ("sample.ttf", "in use"))
         try:
             self.assertEqual(holder.stdout.readline(), b"held\r\n")
@@ -192,6 +191,56 @@ class WindowsFileEdit(FontCase):
         # Wine reads the file's first bytes when asked for its type, and Linux
         # then moves the access time; Windows asked not to would not.
         self.assertUntouched(read_only, before[read_only], was_read=True)
+
+    def test_wildcards_are_matched_as_dir_matches_them(self):
+        # cmd and PowerShell pass * and ? on as typed: the program matches
+        # them, case-insensitively, and takes the files in name order.
+        with open(sample_font(self.dir), "rb") as f:
+            original = f.read()
+        folder = os.path.join(self.dir, "fonts")
+        os.mkdir(folder)
+        names = ("a.ttf", "B.TTF", "ab.ttf", "c.otf", "readme.txt")
+        rows = (("*.ttf", ["a.ttf", "ab.ttf", "B.TTF"]), ("?.ttf", ["a.ttf", "B.TTF"]))
+        for pattern, matched in rows:
+            with self.subTest(pattern=pattern):
+                paths = {name: self.write(os.path.join(folder, name), original) for name in names}
+                status, out = status_of(program("velnari"), os.path.join(folder, pattern))
+                self.assertEqual((status, out), (0, banner("Velnari") + b"".join(
+                    target_line(paths[name]) + cp932(FINISHED) for name in matched) +
+                    cp932(SUMMARY % (len(matched), 0, 0) + PRESS_ENTER)))
+                for name, path in paths.items():
+                    self.assertEqual(self.snapshot(path)[0],
+                                     renamed_sample(original) if name in matched else original)
+        with self.subTest(pattern="no match"):
+            self.assertEqual(status_of(program("velnari"), os.path.join(folder, "*.xyz")),
+                             (2, banner("Velnari") + cp932(cannot_open("no match") +
+                                                           PRESS_ENTER)))
+
+    def test_an_installed_font_says_how_to_rename_it(self):
+        # Windows holds an installed font open itself, sharing nothing: no
+        # program can be closed to free it. Held elsewhere, a font is in use;
+        # held by nobody, an installed font is renamed as any other.
+        font = sample_font(self.dir)
+        installed = helper("fontsdir").decode().strip() + f"\\velnari-{os.getpid()}.ttf"
+        helper("copy", font, installed)
+        try:
+            for path, cause in ((installed, "installed"), (font, "in use")):
+                with self.subTest(cause=cause):
+                    holder = subprocess.Popen(RUNNER + [program("win_helper"), "lock", path, "60"],
+                                              stdout=subprocess.PIPE)
+                    try:
+                        self.assertEqual(holder.stdout.readline(), b"held\r\n")
+                        self.assertEqual(status_of(program("velnari"), path),
+                                         (2, banner("Velnari") + cp932(cannot_open(cause) +
+                                                                       PRESS_ENTER)))
+                    finally:
+                        holder.kill()
+                        holder.wait()
+            self.assertEqual(status_of(program("velnari"), installed),
+                             (0, banner("Velnari") + target_line(installed) +
+                              cp932(FINISHED + PRESS_ENTER)))
+        finally:
+            helper("move", installed, os.path.join(self.dir, "removed.ttf"))
 
     def test_racing_opener_never_sees_renamed_but_cannot_open(self):
         fonts, renamed = fonts_to_rename(self.dir)

@@ -127,7 +127,12 @@ TEST(FindPatchSet, ChoosesTheMatchingSetAndApplyingItRenamesOrReverts) {
                 const EngineResult result = patchAndRename(file.stream, direction);
                 EXPECT_EQ(result.verdict, renaming ? start.renaming : start.reverting)
                     << "set " << set;
-                EXPECT_EQ(result.changeCount, before != after ? 1u : 0u);
+                // The name is listed only when one of its copies (0x04E23A on,
+                // below the last byte) changes, not for a length or the last byte.
+                const auto copies = [](const Bytes& b) {
+                    return Bytes(b.begin() + 0x04E23A, b.begin() + 0x050B78);
+                };
+                EXPECT_EQ(result.changeCount, copies(before) != copies(after) ? 1u : 0u);
                 const bool whole = start.renamed == (renaming ? none : all);
                 EXPECT_TRUE(!whole || result.changes[0].copies == 7) << "set " << set;
                 EXPECT_EQ(file.bytes(), after) << "set " << set << ", renaming " << renaming;
