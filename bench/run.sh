@@ -7,7 +7,9 @@
 #     (alternating runs),
 #   - system calls beyond the trivial program's (strace -c -f),
 #   - renaming 1,000 copies one after another against 1,000 durable writes,
-#   - the peer figure: fontTools renaming the same names in the same file.
+#   - the peer figure: fontTools renaming the same names in the same file;
+# and, for Velnari, a folder of 2,000 fonts (FOLDER_FONTS) renamed by naming
+# the folder against the same fonts named one by one, in one run each.
 # Installs what it uses (strace, Debian's python3-fonttools) when run as root.
 set -eu
 cd "$(dirname "$0")/.."
@@ -76,3 +78,11 @@ EOF
         "$durable_us" "$prog_us" "$ratio" "$trivial_us" "$unchanged_us" "$unchanged_ratio" \
         "$((own - floor))" "$own" "$floor" "" "$seq_ratio" "$fonttools_us"
 done
+
+folder_fonts=${FOLDER_FONTS:-2000}
+mkdir "$work/folder"
+read -r named_us folder_us folder_ratio <<EOF
+$("$B/bench/run_timer" folder 5 "$folder_fonts" "$work/velnari.ttf" "$work/folder" -- "$B/Velnari" "{}")
+EOF
+printf '\nVelnari, %s fonts: named one by one %s us, the folder named %s us, ratio %s\n' \
+    "$folder_fonts" "$named_us" "$folder_us" "$folder_ratio"

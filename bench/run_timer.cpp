@@ -10,6 +10,11 @@
 //       copies PRISTINE to N files in DIR, then runs CMD once per file, the
 //       file's path in place of the argument "{}", one after another; prints
 //       the total (microseconds).
+//   run_timer folder R N PRISTINE DIR -- CMD...
+//       R alternating rounds, each on N fresh copies of PRISTINE in DIR: CMD
+//       with the N files named in place of "{}", then CMD with DIR in its
+//       place; prints the median wall time of each (microseconds) and the
+//       median of the per-round ratios folder/named.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -117,6 +122,50 @@ int main(int argc, char** argv) {
             total += timeRun(cmd);
         }
         std::printf("%.1f\n", total);
+        return 0;
+    }
+    if (argc > 6 && std::strcmp(argv[1], "folder") == 0) {
+        const int rounds = std::atoi(argv[2]);
+        const int n = std::atoi(argv[3]);
+        const std::string pristine = argv[4];
+        std::string dir = argv[5];
+        const auto cmds = commands(argc, argv, 6);
+        if (cmds.size() != 1) {
+            return 2;
+        }
+        std::vector<std::string> files;
+        for (int i = 0; i < n; ++i) {
+            files.push_back(dir + "/font" + std::to_string(i) + ".ttf");
+        }
+        // The command with "{}" replaced by the given arguments.
+        const auto with = [&cmds](const std::vector<char*>& arguments) {
+            std::vector<char*> cmd;
+            for (char* arg : cmds[0]) {
+                if (std::strcmp(arg, "{}") == 0) {
+                    cmd.insert(cmd.end(), arguments.begin(), arguments.end());
+                } else {
+                    cmd.push_back(arg);
+                }
+            }
+            return cmd;
+        };
+        std::vector<char*> named;
+        for (std::string& file : files) {
+            named.push_back(file.data());
+        }
+        std::vector<double> a, b, ratios;
+        for (int round = 0; round < rounds; ++round) {
+            for (const std::string& file : files) {
+                copyFile(pristine, file);
+            }
+            a.push_back(timeRun(with(named)));
+            for (const std::string& file : files) {
+                copyFile(pristine, file);
+            }
+            b.push_back(timeRun(with({dir.data()})));
+            ratios.push_back(b.back() / a.back());
+        }
+        std::printf("%.1f %.1f %.3f\n", median(a), median(b), median(ratios));
         return 0;
     }
     std::fprintf(stderr, "usage: see the comment at the top of run_timer.cpp\n");
