@@ -53,7 +53,9 @@ EngineResult scanAndRename(EditStream& stream, Direction direction) {
     const bool reverting = direction == Direction::Revert;
     const std::size_t toField = reverting ? 0 : NAME_FIELD_SIZE;
     std::uint32_t occurrences = 0;
-    bool lastFound = true;  // no occurrence at all counts as found
+    bool lastFound = true;   // no occurrence at all counts as found
+    bool foundDone = false;  // a name to rename already as the run wants it
+    bool wrote = false;
 
     for (std::uint32_t offset = 0; offset < SCAN_RANGE; ++offset) {
         std::uint8_t window[SCAN_WINDOW_SIZE];
@@ -66,8 +68,11 @@ EngineResult scanAndRename(EditStream& stream, Direction direction) {
             lookupField(RENAME_TABLE.data(), renamed ? NAME_FIELD_SIZE : 0, window, length);
         ++occurrences;
         lastFound = row != NO_ROW;
-        if (!lastFound || renamed != reverting || occurrences < FIRST_REWRITTEN ||
-            occurrences > LAST_REWRITTEN) {
+        if (!lastFound || occurrences < FIRST_REWRITTEN || occurrences > LAST_REWRITTEN) {
+            continue;
+        }
+        if (renamed != reverting) {
+            foundDone = true;
             continue;
         }
         const std::uint8_t* to = RENAME_TABLE.data() + row * RENAME_ROW_SIZE + toField;
@@ -77,9 +82,13 @@ EngineResult scanAndRename(EditStream& stream, Direction direction) {
         // a short window near the end of the file must not lengthen it.
         if (writeAt(stream, offset, window, length)) {
             noteNameChange(result, nameChangeOf(RENAME_SHOWN[row], direction, ONE_COPY));
+            wrote = true;
         }
     }
-    if (occurrences == 0) {
+    // Some names written and some found done already: a run cut short, now finished.
+    if (wrote && foundDone) {
+        result.verdict = Verdict::Completed;
+    } else if (occurrences == 0) {
         result.verdict = Verdict::NoNamesFound;
     } else if (!lastFound && !reverting) {
         result.verdict = Verdict::NotRecognised;

@@ -34,8 +34,9 @@ int lookupRow(const std::uint8_t* table, const std::uint8_t* window, std::size_t
 // run cut short is completed by the next, and a second run changes nothing.
 // Each name written is noted in the result. Returns the finish flag always;
 // NotAFont, having read nothing more, when the file does not begin with one
-// of FONT_SIGNATURES; NoNamesFound without any occurrence; otherwise Finished
-// if the last occurrence had a row, NotRecognised if not (a rename only: a
-// revert has nothing to say of names it does not know, only that it left
-// them, so it is Finished).
+// of FONT_SIGNATURES; Completed when it wrote names and found others of 4 to
+// 7 already as the run wants them (a run cut short); NoNamesFound without
+// any occurrence; otherwise Finished if the last occurrence had a row,
+// NotRecognised if not (a rename only: a revert has nothing to say of names
+// it does not know, only that it left them, so it is Finished).
 EngineResult scanAndRename(EditStream& stream, Direction direction);

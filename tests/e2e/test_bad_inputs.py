@@ -212,8 +212,7 @@ class EditSafety(FontCase):
         for reverting in (False, True):
             options = ["--revert"] if reverting else []
             notice = REVERT_NOTICE if reverting else BANNER_NOTICE
-            lines = {"velnari": FINISHED,
-                     "velnaril": FINISHED + (COMPLETED_REVERT if reverting else COMPLETED)}
+            completed = FINISHED + (COMPLETED_REVERT if reverting else COMPLETED)
             after_last = {"velnari": FINISHED + NOTHING_CHANGED,
                           "velnaril": FINISHED + NOTHING_CHANGED if reverting else NOT_RECOGNISED}
             for name, title in PROGRAMS:
@@ -231,7 +230,7 @@ class EditSafety(FontCase):
                     kills += 1
                     with self.subTest(program=name, reverting=reverting, after=after):
                         out, _ = run(program(name), *options, path)
-                        line = after_last[name] if after == writes[name] else lines[name]
+                        line = after_last[name] if after == writes[name] else completed
                         self.assertEqual(out, banner(title, notice) + target_line(path) +
                                          cp932(line + PRESS_ENTER))
                         self.assertEqual(self.snapshot(path)[0], end)

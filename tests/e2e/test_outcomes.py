@@ -138,7 +138,6 @@ class Outcomes(FontCase):
         pairs = {"velnari": (SAMPLE_RENAMED, None), "velnaril": ([lseries[:2]], 7)}
         renames = {"velnari": renamed_sample, "velnaril": lambda d: renamed_lseries(d, *lseries)}
         unchanged = {"velnari": WOULD_CHANGE_NOTHING, "velnaril": NOT_RECOGNISED}
-        completed = {"velnari": FINISHED, "velnaril": FINISHED + COMPLETED_REVERT}
         # Where a revert cut short stopped: after Velnari's 5th name, VelnariL's lengths.
         stopped = {"velnari": 32 + 4, "velnaril": CP932_COPIES[0]}
         # A Notepad "Unicode" memo: read one byte off, its text is UTF-16BE.
@@ -161,7 +160,7 @@ class Outcomes(FontCase):
                 ([], ["--revert"], renamed, cp932(FINISHED), 0, original),
                 (["--revert", "-v"], [], renamed, back + cp932(FINISHED), 0, original),
                 (["--revert"], [], original, cp932(FINISHED + NOTHING_CHANGED), 1, original),
-                (["--revert"], [], half_reverted, cp932(completed[name]), 0, original),
+                (["--revert"], [], half_reverted, cp932(FINISHED + COMPLETED_REVERT), 0, original),
                 (["-n"], ["--revert"], renamed, back + cp932(WOULD_REVERT + DRY_RUN), 0, renamed),
                 (["--dry-run"], [], renamed, cp932(unchanged[name] + DRY_RUN), 1, renamed),
                 ([], [], memo, cp932(NOT_RECOGNISED + NOT_A_FONT), 1, memo),

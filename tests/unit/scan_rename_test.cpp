@@ -287,7 +287,8 @@ TEST(ScanAndRename, ARunCutShortIsCompletedAndASecondRunChangesNothing) {
             MemoryFile file(start);
             for (int run = 0; run < 2; ++run) {
                 const EngineResult result = scanAndRename(file.stream, direction);
-                EXPECT_EQ(result.verdict, Verdict::Finished);
+                const bool completes = run == 0 && !done.empty() && done.size() < 4;
+                EXPECT_EQ(result.verdict, completes ? Verdict::Completed : Verdict::Finished);
                 EXPECT_EQ(result.changeCount, run == 0 ? 4 - done.size() : 0u);
                 EXPECT_EQ(file.bytes(), to)
                     << reverting << ", " << done.size() << " done, run " << run;
