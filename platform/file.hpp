@@ -133,7 +133,6 @@ bool isWildcard(const char* word);
 
 // Visits each entry that pattern matches (File or Folder), in name order, as
 // cmd's dir matches: case-insensitively, among the entries of the folder the
-// pattern names, hidden and system entries left out. Only counts them when
-// visit is null. Returns the number of matches; 0 when none, or when the
-// folder cannot be read.
+// pattern names, hidden and system entries left out. Returns the number of
+// matches; 0 when none, or when the folder cannot be read.
 std::size_t matchWildcard(const char* pattern, EntryVisitor visit, void* context);

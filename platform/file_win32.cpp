@@ -433,10 +433,10 @@ wchar_t markOf(const WIN32_FIND_DATAW& found, bool matching) {
 }
 
 // Lists what pattern (a folder's path and "\*", or a wildcard) finds into
-// arena from namesTop and orderTop; sorts it unless only counting. A pattern
-// that finds nothing is an empty listing.
+// arena from namesTop and orderTop, sorted by name. A pattern that finds
+// nothing is an empty listing.
 OpenResult listMatches(const wchar_t* pattern, bool matching, Arena& arena, std::size_t namesTop,
-                       std::size_t orderTop, Listing& listing, bool sorted) {
+                       std::size_t orderTop, Listing& listing) {
     listing = {orderTop, 0, namesTop};
     WIN32_FIND_DATAW found;
     const HANDLE search = FindFirstFileExW(pattern, FindExInfoBasic, &found, FindExSearchNameMatch,
@@ -463,14 +463,12 @@ OpenResult listMatches(const wchar_t* pattern, bool matching, Arena& arena, std:
         listing.namesEnd += size;
     } while (FindNextFileW(search, &found) != 0);
     FindClose(search);
-    if (sorted) {
-        const wchar_t* names = arena.names;
-        std::sort(arena.order + orderTop, arena.order + orderTop + listing.count,
-                  [names](std::uint32_t a, std::uint32_t b) {
-                      return CompareStringOrdinal(names + a + 1, -1, names + b + 1, -1, TRUE) ==
-                             CSTR_LESS_THAN;
-                  });
-    }
+    const wchar_t* names = arena.names;
+    std::sort(arena.order + orderTop, arena.order + orderTop + listing.count,
+              [names](std::uint32_t a, std::uint32_t b) {
+                  return CompareStringOrdinal(names + a + 1, -1, names + b + 1, -1, TRUE) ==
+                         CSTR_LESS_THAN;
+              });
     return failed(OpenError::None);
 }
 
@@ -497,7 +495,7 @@ void walkLevel(std::size_t pathLength, std::size_t namesTop, std::size_t orderTo
     OpenResult listed = failed(OpenError::Other, ERROR_FILENAME_EXCED_RANGE);
     if (toWidePath(walkPath, pattern) && std::wcslen(pattern) + 2 < LONGEST_PATH) {
         std::wcscat(pattern, L"\\*");
-        listed = listMatches(pattern, false, walkArena, namesTop, orderTop, listing, true);
+        listed = listMatches(pattern, false, walkArena, namesTop, orderTop, listing);
     }
     if (listed.error != OpenError::None) {
         visit(context, walkPath, FoundEntry::Unreadable, listed);
@@ -552,14 +550,13 @@ std::size_t matchWildcard(const char* pattern, EntryVisitor visit, void* context
     static char path[3 * LONGEST_PATH];
     Listing listing{};
     if (!toWidePath(pattern, wide) ||
-        listMatches(wide, true, matchArena, 0, 0, listing, visit != nullptr).error !=
-            OpenError::None) {
+        listMatches(wide, true, matchArena, 0, 0, listing).error != OpenError::None) {
         return 0;
     }
     const std::size_t folderLength = nameStart(pattern);
     std::memcpy(path, pattern, folderLength);
     path[folderLength] = '\0';
-    for (std::size_t i = 0; visit != nullptr && i < listing.count; ++i) {
+    for (std::size_t i = 0; i < listing.count; ++i) {
         const wchar_t* entry = matchArena.names + matchArena.order[i];
         if (appendName(path, folderLength, entry) != 0) {
             visit(context, path, entry[0] == MARK_FOLDER ? FoundEntry::Folder : FoundEntry::File,

@@ -81,11 +81,18 @@ bool isPattern(const char* word) {
     return isWildcard(word) && !pathExists(word);
 }
 
+// Counts a wildcard's matches, a folder as two: it may stand for several files.
+void countMatch(void* context, const char*, FoundEntry entry, OpenResult) {
+    *static_cast<int*>(context) += entry == FoundEntry::Folder ? 2 : 1;
+}
+
 // Whether the plan's one target stands for one file: neither a folder nor a
-// wildcard that matches several.
+// wildcard that matches several files, or a folder.
 bool standsForOneFile(const char* target) {
     if (isPattern(target)) {
-        return matchWildcard(target, nullptr, nullptr) <= 1;
+        int matches = 0;
+        matchWildcard(target, countMatch, &matches);
+        return matches <= 1;
     }
     return pathKind(target) != PathKind::Folder;
 }

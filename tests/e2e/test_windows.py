@@ -200,14 +200,17 @@ class WindowsFileEdit(FontCase):
         folder = os.path.join(self.dir, "fonts")
         os.mkdir(folder)
         names = ("a.ttf", "B.TTF", "ab.ttf", "c.otf", "readme.txt")
-        rows = (("*.ttf", ["a.ttf", "ab.ttf", "B.TTF"]), ("?.ttf", ["a.ttf", "B.TTF"]))
+        # One match is a run of one file, as if it had been named.
+        rows = (("*.ttf", ["a.ttf", "ab.ttf", "B.TTF"]), ("?.ttf", ["a.ttf", "B.TTF"]),
+                ("c.*", ["c.otf"]))
         for pattern, matched in rows:
             with self.subTest(pattern=pattern):
                 paths = {name: self.write(os.path.join(folder, name), original) for name in names}
                 status, out = status_of(program("velnari"), os.path.join(folder, pattern))
+                summary = SUMMARY % (len(matched), 0, 0) if len(matched) > 1 else ""
                 self.assertEqual((status, out), (0, banner("Velnari") + b"".join(
                     target_line(paths[name]) + cp932(FINISHED) for name in matched) +
-                    cp932(SUMMARY % (len(matched), 0, 0) + PRESS_ENTER)))
+                    cp932(summary + PRESS_ENTER)))
                 for name, path in paths.items():
                     self.assertEqual(self.snapshot(path)[0],
                                      renamed_sample(original) if name in matched else original)
