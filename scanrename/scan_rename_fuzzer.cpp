@@ -29,6 +29,7 @@ struct Model {
     bool lastFound = true;
     bool isFont = false;
     std::size_t written = 0;
+    bool foundDone = false;  // a name of 4 to 7 already as the run wants it
 };
 
 // The old and new names of the pairs in UTF-16BE, the new ones filled up with
@@ -81,11 +82,16 @@ Model modelScan(const std::uint8_t* data, std::size_t size, bool reverting) {
         }
         ++occurrences;
         model.lastFound = row != nullptr;
-        if (latin != reverting && row != nullptr && occurrences >= 4 && occurrences <= 7) {
-            const Bytes& name = reverting ? row->oldName : row->newName;
-            std::copy(name.begin(), name.end(), at);
-            ++model.written;
+        if (row == nullptr || occurrences < 4 || occurrences > 7) {
+            continue;
         }
+        if (latin == reverting) {
+            model.foundDone = true;
+            continue;
+        }
+        const Bytes& name = reverting ? row->oldName : row->newName;
+        std::copy(name.begin(), name.end(), at);
+        ++model.written;
     }
     return model;
 }
@@ -114,9 +120,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(after == model.bytes);
             FUZZ_CHECK(result.changeCount == model.written);
             FUZZ_CHECK((result.verdict == Verdict::NotAFont) == !model.isFont);
+            // Names written and others found done: a run cut short, completed.
+            const bool completed = model.written > 0 && model.foundDone;
+            FUZZ_CHECK((result.verdict == Verdict::Completed) == (model.isFont && completed));
             // A revert never calls a font not recognised: names it does not know it leaves.
-            FUZZ_CHECK(!model.isFont || (result.verdict != Verdict::NotRecognised) ==
-                                            (model.lastFound || direction == Direction::Revert));
+            FUZZ_CHECK(!model.isFont || completed ||
+                       (result.verdict != Verdict::NotRecognised) ==
+                           (model.lastFound || direction == Direction::Revert));
         }
     }
     return 0;
