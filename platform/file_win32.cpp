@@ -397,18 +397,10 @@ struct Listing {
     std::size_t namesEnd;
 };
 
-OpenResult causeOfListing(DWORD error) {
-    switch (error) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_BAD_NETPATH:
-        case ERROR_INVALID_DRIVE:
-            return failed(OpenError::NotFound);
-        case ERROR_ACCESS_DENIED:
-            return failed(OpenError::AccessDenied);
-        default:
-            return failed(OpenError::Other, error);
-    }
+// Why the entries of a folder could not be listed: as for a file, but a
+// refusal is one of access alone, the folder being a folder.
+OpenResult causeOfListing(DWORD error, const wchar_t* pattern) {
+    return error == ERROR_ACCESS_DENIED ? failed(OpenError::AccessDenied) : causeOf(error, pattern);
 }
 
 bool isDotOrDotDot(const wchar_t* name) {
@@ -445,7 +437,7 @@ OpenResult listMatches(const wchar_t* pattern, bool matching, Arena& arena, std:
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || (matching && error == ERROR_INVALID_NAME)
                    ? failed(OpenError::None)
-                   : causeOfListing(error);
+                   : causeOfListing(error, pattern);
     }
     do {
         const wchar_t mark = markOf(found, matching);
