@@ -7,8 +7,10 @@ set(VELNARI_MAN_ENGINE_EN [=[
 Velnari finds the Kanovel names in the first 4,096 bytes of the font and
 renames only the 4th to the 7th occurrences, byte length for byte length,
 from a table of the 35 names it knows.
-It counts the names it renamed before as occurrences too, so a second run
-changes nothing and a run that was interrupted is finished by the next.
+It counts as an occurrence every full-width name that begins as its new
+names do (Ｋ．ａｎｏｖｅｌ), as it counts every Latin one that begins with
+Kanovel, whether or not the name is in its table; so a second run changes
+nothing and a run that was interrupted is finished by the next.
 It edits only a font file: one whose first four bytes are those of a
 TrueType, OpenType or Apple TrueType font or of a collection.]=])
 set(VELNARI_MAN_ENGINE_JA [=[
@@ -21,16 +23,21 @@ Velnari はフォントの先頭 4,096 バイトから Kanovel のフォント�
 コレクションのものであるファイルだけを書き換えます。]=])
 set(VELNARI_MAN_MESSAGES_EN [=[
 .TP
-TrueType や OpenType のフォントファイルではないため、何も変更していません。
+TrueType や OpenType のフォントファイルではないため、...
 After "not recognised": the file does not begin as a font file does
 (a text, an archive), so it was not edited.
 .TP
 フォント名は変更していません。ファイルは元のままです。
 After "finished": no name was changed; the file is as it was.
+The names found needed no change: already renamed, fewer than four, or,
+in a revert, never renamed.
 .TP
 Kanovel のフォント名が見つからないため、何も変更していません ...
 The same, when no Kanovel name was found at all: use VelnariL for the
-fonts of the L series.]=])
+fonts of the L series.
+With
+.BR \-n ,
+printed without "finished".]=])
 set(VELNARI_MAN_MESSAGES_JA [=[
 .TP
 TrueType や OpenType のフォントファイルではないため、何も変更していません。

@@ -9,7 +9,19 @@ It recognises which one it has by every byte it would change, then renames
 the font's seven stored copies of its name (four CP932, three UTF-16BE)
 and their lengths.
 A file it does not recognise, or one already renamed, is left alone;
-a rename that was interrupted is completed by the next run.]=])
+a rename that was interrupted is completed by the next run.
+Where such a file holds Kanovel names in its first 4,096 bytes, where
+Velnari looks for them, VelnariL says to use Velnari if the file begins as
+a font file does, and that it is no font file otherwise (a UTF-16 memo,
+a ZIP, a PDF, a WOFF).
+With
+.B \-n
+or
+.B \-v
+it names the font once, with the number of stored copies of its name
+that a run would write or wrote ("（7 か所）");
+.B \-v
+lists no name when a run only completes a length or the last byte.]=])
 set(VELNARI_MAN_ENGINE_JA [=[
 VelnariL は L シリーズの 8 つのフォントの配置を正確に知っています。
 書き換えるはずのすべてのバイトでどのフォントかを見分け、
@@ -20,11 +32,37 @@ VelnariL は L シリーズの 8 つのフォントの配置を正確に知っ�
 set(VELNARI_MAN_MESSAGES_EN [=[
 .TP
 L シリーズではない Kanovel のフォントのようです。...
-After "not recognised": Kanovel names lie in the first 4,096 bytes,
-where Velnari looks for them; use Velnari for this font.
+After "not recognised": a font file with Kanovel names in its first
+4,096 bytes, where Velnari looks for them; use Velnari for this font.
+.TP
+TrueType や OpenType のフォントファイルではないため、...
+After "not recognised": the file holds Kanovel names where Velnari looks
+for them, but does not begin as a font file does (a text, an archive),
+so it is no font at all.
+.TP
+フォント名は変更していません。ファイルは元のままです。
+After "finished", in a revert: the font's names are already the Latin
+ones, so no name was changed; the file is as it was.
 .TP
 中断されていたフォント名の変更を最後まで行いました。
-After "finished": a rename that had been interrupted was completed.]=])
+After "finished": a rename that had been interrupted was completed.
+.TP
+中断されていた取り消しを最後まで行い、...
+After "finished", in a revert: a revert that had been interrupted was
+completed; the font has its Latin names again.
+.TP
+実行すると、中断されていたフォント名の変更を最後まで行います。
+With
+.BR \-n ,
+instead of "finished": a run would complete an interrupted rename.
+.TP
+実行すると、中断されていた取り消しを最後まで行い、...
+With
+.B \-n
+and
+.BR \-\-revert :
+a run would complete an interrupted revert, giving the font its Latin
+names again.]=])
 set(VELNARI_MAN_MESSAGES_JA [=[
 .TP
 L シリーズではない Kanovel のフォントのようです。...
