@@ -9,27 +9,99 @@ It recognises which one it has by every byte it would change, then renames
 the font's seven stored copies of its name (four CP932, three UTF-16BE)
 and their lengths.
 A file it does not recognise, or one already renamed, is left alone;
-a rename that was interrupted is completed by the next run.]=])
+a rename that was interrupted is completed by the next run.
+Where such a file holds Kanovel names in its first 4,096 bytes, where
+Velnari looks for them, VelnariL says to use Velnari if the file begins as
+a font file does, and that it is no font file otherwise (a UTF-16 memo,
+a ZIP, a PDF, a WOFF).
+With
+.B \-n
+or
+.B \-v
+it names the font once, with the number of stored copies of its name
+that a run would write or wrote ("（7 か所）");
+.B \-v
+lists no name when a run only completes a length or the last byte.]=])
 set(VELNARI_MAN_ENGINE_JA [=[
 VelnariL は L シリーズの 8 つのフォントの配置を正確に知っています。
 書き換えるはずのすべてのバイトでどのフォントかを見分け、
 フォントに 7 か所ある名前（CP932 で 4 か所、\:UTF-16BE で 3 か所）と
 その長さを書き換えます。
 見分けられないファイルや変更済みのファイルはそのまま残します。
-途中で止まった変更は次の実行で完了します。]=])
+途中で止まった変更は次の実行で完了します。
+そのようなファイルの先頭 4,096 バイトに\:（Velnari が探す場所に）\:Kanovel の名前があるときは、
+ファイルの先頭がフォントの形式なら Velnari を使うように表示し、
+そうでなければ\:（UTF-16 のメモ、\:ZIP、\:PDF、\:WOFF など）\:フォントファイルではないと表示します。
+.B \-n
+や
+.B \-v
+では、\:フォントの名前を 1\ 回だけ、\:書き換える（または書き換えた）\:箇所の数と一緒に、
+「（7\ か所）」のように表示します。
+長さや最後のバイトだけを書き換えて完了した実行では、\:
+.B \-v
+は名前を表示しません。]=])
 set(VELNARI_MAN_MESSAGES_EN [=[
 .TP
 L シリーズではない Kanovel のフォントのようです。...
-After "not recognised": Kanovel names lie in the first 4,096 bytes,
-where Velnari looks for them; use Velnari for this font.
+After "not recognised": a font file with Kanovel names in its first
+4,096 bytes, where Velnari looks for them; use Velnari for this font.
+.TP
+TrueType や OpenType のフォントファイルではないため、...
+After "not recognised": the file holds Kanovel names where Velnari looks
+for them, but does not begin as a font file does (a text, an archive),
+so it is no font at all.
+.TP
+フォント名は変更していません。ファイルは元のままです。
+After "finished", in a revert: the font's names are already the Latin
+ones, so no name was changed; the file is as it was.
 .TP
 中断されていたフォント名の変更を最後まで行いました。
-After "finished": a rename that had been interrupted was completed.]=])
+After "finished": a rename that had been interrupted was completed.
+.TP
+中断されていた取り消しを最後まで行い、...
+After "finished", in a revert: a revert that had been interrupted was
+completed; the font has its Latin names again.
+.TP
+実行すると、中断されていたフォント名の変更を最後まで行います。
+With
+.BR \-n ,
+instead of "finished": a run would complete an interrupted rename.
+.TP
+実行すると、中断されていた取り消しを最後まで行い、...
+With
+.B \-n
+and
+.BR \-\-revert :
+a run would complete an interrupted revert, giving the font its Latin
+names again.]=])
 set(VELNARI_MAN_MESSAGES_JA [=[
 .TP
 L シリーズではない Kanovel のフォントのようです。...
-「フォントファイルが不正か、\:既に…」の後に：\:先頭の 4,096 バイトに Kanovel の名前が
-あります。\:このフォントには Velnari を使ってください。
+「フォントファイルが不正か、\:既に…」の後に：
+先頭の 4,096 バイトに Kanovel の名前がある、\:フォントファイルです。\:このフォントには Velnari を使ってください。
+.TP
+TrueType や OpenType のフォントファイルではないため、何も変更していません。
+「フォントファイルが不正か、\:既に…」の後に：
+Velnari が探す場所に Kanovel の名前がありますが、
+ファイルの先頭がフォントの形式ではない\:（テキストや ZIP など）\:ので、
+フォントファイルではありません。
+.TP
+フォント名は変更していません。ファイルは元のままです。
+元に戻す処理で「処理を終了しました。」の後に：\:名前が既に元のラテン文字の名前なので、
+何も変更していません。
 .TP
 中断されていたフォント名の変更を最後まで行いました。
-「処理を終了しました。」の後に：\:途中で止まっていた変更を完了しました。]=])
+「処理を終了しました。」の後に：\:途中で止まっていた変更を完了しました。
+.TP
+中断されていた取り消しを最後まで行い、\:フォント名を元のラテン文字の名前に戻しました。
+元に戻す処理で「処理を終了しました。」の後に：\:途中で止まっていた取り消しを完了し、
+元のラテン文字の名前に戻しました。
+.TP
+実行すると、中断されていたフォント名の変更を最後まで行います。
+.B \-n
+のとき、\:「処理を終了しました。」の代わりに：\:実行すると、\:途中で止まっていた変更を完了します。
+.TP
+実行すると、中断されていた取り消しを最後まで行い、\:フォント名を元のラテン文字の名前に戻します。
+.B \-n
+で元に戻すとき：実行すると、\:途中で止まっていた取り消しを完了し、\:元のラテン文字の名前に
+戻します。]=])
