@@ -54,26 +54,7 @@ so it is no font at all.
 フォント名は変更していません。ファイルは元のままです。
 After "finished", in a revert: the font's names are already the Latin
 ones, so no name was changed; the file is as it was.
-.TP
-中断されていたフォント名の変更を最後まで行いました。
-After "finished": a rename that had been interrupted was completed.
-.TP
-中断されていた取り消しを最後まで行い、...
-After "finished", in a revert: a revert that had been interrupted was
-completed; the font has its Latin names again.
-.TP
-実行すると、中断されていたフォント名の変更を最後まで行います。
-With
-.BR \-n ,
-instead of "finished": a run would complete an interrupted rename.
-.TP
-実行すると、中断されていた取り消しを最後まで行い、...
-With
-.B \-n
-and
-.BR \-\-revert :
-a run would complete an interrupted revert, giving the font its Latin
-names again.]=])
+]=])
 set(VELNARI_MAN_MESSAGES_JA [=[
 .TP
 L シリーズではない Kanovel のフォントのようです。...
@@ -89,19 +70,4 @@ Velnari が探す場所に Kanovel の名前がありますが、
 フォント名は変更していません。ファイルは元のままです。
 元に戻す処理で「処理を終了しました。」の後に：\:名前が既に元のラテン文字の名前なので、
 何も変更していません。
-.TP
-中断されていたフォント名の変更を最後まで行いました。
-「処理を終了しました。」の後に：\:途中で止まっていた変更を完了しました。
-.TP
-中断されていた取り消しを最後まで行い、\:フォント名を元のラテン文字の名前に戻しました。
-元に戻す処理で「処理を終了しました。」の後に：\:途中で止まっていた取り消しを完了し、
-元のラテン文字の名前に戻しました。
-.TP
-実行すると、中断されていたフォント名の変更を最後まで行います。
-.B \-n
-のとき、\:「処理を終了しました。」の代わりに：\:実行すると、\:途中で止まっていた変更を完了します。
-.TP
-実行すると、中断されていた取り消しを最後まで行い、\:フォント名を元のラテン文字の名前に戻します。
-.B \-n
-で元に戻すとき：実行すると、\:途中で止まっていた取り消しを完了し、\:元のラテン文字の名前に
-戻します。]=])
+]=])
