@@ -125,7 +125,7 @@ class Outcomes(FontCase):
                                      cp932(SUMMARY % tuple(counts) + PRESS_ENTER))
                     self.assertEqual(status, expected_status)
                     if untouched:
-                        self.assertUntouched(middle, untouched, was_read=True)
+                        self.assertUntouched(middle, untouched)
                     for path in (first, last):
                         self.assertEqual(self.snapshot(path)[1:], TIMES)
                         self.assertEqual(status_of(program(name), path, "/b")[0], 1)  # done already
