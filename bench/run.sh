@@ -1,10 +1,12 @@
 #!/bin/sh
 # The speed benchmark. Builds the native programs, then prints, for each
-# program on its sample font in batch mode:
-#   - median wall time of a fresh rename against a program of ours that makes
-#     one durable write of the same file (open, pwrite, fsync, close), and of
-#     a run on the renamed font (nothing to write) against a trivial program
-#     (alternating runs),
+# program on its sample font in batch mode (and for Velnari also on the
+# sample font whose 4th name crosses a multiple of 512, which it writes in two
+# writes with one more sync between them):
+#   - median wall time of a fresh rename, and of a revert of the renamed font,
+#     against a program of ours that makes one durable write of the same file
+#     (open, pwrite, fsync, close), and of a run on the renamed font (nothing
+#     to write) against a trivial program (alternating runs),
 #   - system calls beyond the trivial program's (strace -c -f),
 #   - renaming 1,000 copies one after another against 1,000 durable writes,
 #   - the peer figure: fontTools renaming the same names in the same file;
@@ -33,6 +35,7 @@ COPIES=${COPIES:-1000}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$B/tools/make_sample_font" "$work/velnari.ttf"
+"$B/tools/make_sample_font" "$work/crossing.ttf" "KanovelR11 Bold" 20
 mkdir "$work/l" "$work/seq"
 "$B/tools/make_lseries_fonts" "$work/l"
 cp "$work/l/KanovelSL86-Bold.ttf" "$work/velnaril.ttf"
@@ -42,9 +45,9 @@ syscalls() {  # total system calls of one run, from strace's summary
     awk '$NF == "total" { print $(NF-2) }' "$work/strace.txt"
 }
 
-echo "program   durable(us) rename(us) ratio  trivial(us) unchanged(us) ratio  syscalls(beyond trivial)  ${COPIES}x ratio  fontTools(us)"
-for prog in velnari velnaril; do
-    case $prog in velnari) exe=$B/Velnari ;; velnaril) exe=$B/VelnariL ;; esac
+echo "program   durable(us) rename(us) ratio  revert(us) ratio  trivial(us) unchanged(us) ratio  syscalls(beyond trivial)  ${COPIES}x ratio  fontTools(us)"
+for prog in velnari velnaril crossing; do
+    case $prog in velnari | crossing) exe=$B/Velnari kind=velnari ;; velnaril) exe=$B/VelnariL kind=velnaril ;; esac
     pristine=$work/$prog.ttf
     target=$work/target.ttf
     renamed=$work/$prog-renamed.ttf
@@ -53,6 +56,10 @@ for prog in velnari velnaril; do
     read -r durable_us prog_us ratio <<EOF
 $("$B/bench/run_timer" alternate "$RUNS" "$pristine" "$target" \
         -- "$B/bench/durable" "$target" -- "$exe" "$target" /b)
+EOF
+    read -r _ revert_us revert_ratio <<EOF
+$("$B/bench/run_timer" alternate "$RUNS" "$renamed" "$target" \
+        -- "$B/bench/durable" "$target" -- "$exe" --revert "$target" /b)
 EOF
     read -r trivial_us unchanged_us unchanged_ratio <<EOF
 $("$B/bench/run_timer" alternate "$RUNS" "$renamed" "$target" \
@@ -71,12 +78,13 @@ EOF
 
     read -r _ fonttools_us _ <<EOF
 $("$B/bench/run_timer" alternate 15 "$pristine" "$target" \
-        -- "$B/bench/trivial" -- "$(command -v $PY)" bench/fonttools_rename.py "$prog" "$target")
+        -- "$B/bench/trivial" -- "$(command -v $PY)" bench/fonttools_rename.py "$kind" "$target")
 EOF
 
-    printf '%-9s %11s %10s %5s  %11s %13s %5s  %4s (%s - %s)%13s %10s  %13s\n' "$prog" \
-        "$durable_us" "$prog_us" "$ratio" "$trivial_us" "$unchanged_us" "$unchanged_ratio" \
-        "$((own - floor))" "$own" "$floor" "" "$seq_ratio" "$fonttools_us"
+    printf '%-9s %11s %10s %5s  %10s %5s  %11s %13s %5s  %4s (%s - %s)%13s %10s  %13s\n' "$prog" \
+        "$durable_us" "$prog_us" "$ratio" "$revert_us" "$revert_ratio" "$trivial_us" \
+        "$unchanged_us" "$unchanged_ratio" "$((own - floor))" "$own" "$floor" "" "$seq_ratio" \
+        "$fonttools_us"
 done
 
 folder_fonts=${FOLDER_FONTS:-2000}

@@ -134,6 +134,7 @@ int main(int argc, char** argv) {
             return 2;
         }
         std::vector<std::string> files;
+        files.reserve(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i) {
             files.push_back(dir + "/font" + std::to_string(i) + ".ttf");
         }
@@ -150,6 +151,7 @@ int main(int argc, char** argv) {
             return cmd;
         };
         std::vector<char*> named;
+        named.reserve(files.size());
         for (std::string& file : files) {
             named.push_back(file.data());
         }

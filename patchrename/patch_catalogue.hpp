@@ -269,6 +269,28 @@ constexpr bool recordsFormTheWrites() {
     return true;
 }
 
+// Every write, from its start to PATCH_WRITE_MAX bytes on, lies between two
+// multiples of SECTOR_SIZE, and so does every set's records in it: a power
+// cut leaves each write wholly old or wholly new, so no write needs another
+// one ahead of it.
+constexpr bool writesStayInOneSector() {
+    for (std::uint32_t start : PATCH_WRITE_STARTS) {
+        if (start / SECTOR_SIZE != (start + PATCH_WRITE_MAX - 1) / SECTOR_SIZE) {
+            return false;
+        }
+    }
+    for (const PatchSetSource& source : PATCH_SET_SOURCES) {
+        bool inside = true;
+        forEachRecord(source, [&](std::uint32_t offset, std::uint8_t, std::uint8_t) {
+            inside = inside && offset - PATCH_WRITE_STARTS[patchWriteOf(offset)] < PATCH_WRITE_MAX;
+        });
+        if (!inside) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace patch_catalogue_detail
 
 // The eight sets one after another, and where each starts.
@@ -296,6 +318,8 @@ static_assert(patch_catalogue_detail::recordsAreOrderedAndChangeSomething(),
               "records must ascend within 0x04D817..0x050B88 and change their byte");
 static_assert(patch_catalogue_detail::recordsFormTheWrites(),
               "a set's records must fall into 15 writes: 7 lengths, 7 copies, the last byte");
+static_assert(patch_catalogue_detail::writesStayInOneSector(),
+              "no write may cross a multiple of SECTOR_SIZE");
 static_assert(patch_catalogue_detail::recordCount(PATCH_SET_SOURCES[0]) == 177 &&
               patch_catalogue_detail::recordCount(PATCH_SET_SOURCES[1]) == 177 &&
               patch_catalogue_detail::recordCount(PATCH_SET_SOURCES[2]) == 177 &&

@@ -1,9 +1,10 @@
 // Fuzz target of Velnari's engine: any file, as an in-memory font, renamed
 // and, from the same bytes, reverted. Checks the engine against a plain model
-// of the scan written from the name pairs (not from the table's bytes): the
-// file keeps its length, and it ends byte for byte as the model says, so
-// only occurrences 4 to 7 change (a rename's Latin names into the table's
-// new names, a revert's renamed names back into the old ones), and each name
+// of the scan written from the name pairs (not from the table's bytes) and
+// the torn form the table chose for each row and split: the file keeps its
+// length, and it ends byte for byte as the model says, so only occurrences 4
+// to 7 change (a rename's Latin and torn names into the table's new names, a
+// revert's renamed and torn names back into the old ones), and each name
 // written is noted; a file that does not begin as a font is never written.
 #include <algorithm>
 #include <cstring>
@@ -29,7 +30,7 @@ struct Model {
     bool lastFound = true;
     bool isFont = false;
     std::size_t written = 0;
-    bool foundDone = false;  // a name of 4 to 7 already as the run wants it
+    bool foundDone = false;  // a name of 4 to 7 torn, or already as the run wants it
 };
 
 // The old and new names of the pairs in UTF-16BE, the new ones filled up with
@@ -56,6 +57,25 @@ bool begins(const std::uint8_t* at, std::size_t available, const Bytes& name) {
     return name.size() <= available && std::equal(name.begin(), name.end(), at);
 }
 
+// The pair whose torn form at split (its first split bytes from one name, as
+// TORN_NEW_START says, the rest from the other) begins the bytes at at.
+const EncodedPair* tornPair(const std::uint8_t* at, std::size_t available, std::size_t split) {
+    for (std::size_t row = 0; row < encodedPairs().size(); ++row) {
+        const EncodedPair& pair = encodedPairs()[row];
+        if (split >= pair.oldName.size()) {
+            continue;
+        }
+        const bool newStart = (TORN_NEW_START[row] >> split & 1) != 0;
+        Bytes form = newStart ? pair.oldName : pair.newName;
+        const Bytes& start = newStart ? pair.newName : pair.oldName;
+        std::copy_n(start.begin(), split, form.begin());
+        if (begins(at, available, form)) {
+            return &pair;
+        }
+    }
+    return nullptr;
+}
+
 Model modelScan(const std::uint8_t* data, std::size_t size, bool reverting) {
     static const Bytes family = utf16be(u"Kanovel");
     static const Bytes renamedFamily = utf16be(u"Ｋ．ａｎｏｖｅｌ");
@@ -69,15 +89,15 @@ Model modelScan(const std::uint8_t* data, std::size_t size, bool reverting) {
     for (std::size_t p = 0; p < 4096 && p < size && model.isFont; ++p) {
         std::uint8_t* at = model.bytes.data() + p;
         const std::size_t available = std::min<std::size_t>(48, size - p);
+        const EncodedPair* torn = tornPair(at, available, 512 - p % 512);
         const bool latin = begins(at, available, family);
-        if (!latin && !begins(at, available, renamedFamily)) {
+        if (torn == nullptr && !latin && !begins(at, available, renamedFamily)) {
             continue;
         }
-        const EncodedPair* row = nullptr;
+        const EncodedPair* row = torn;
         for (const EncodedPair& pair : encodedPairs()) {
-            if (begins(at, available, latin ? pair.oldName : pair.newName)) {
+            if (row == nullptr && begins(at, available, latin ? pair.oldName : pair.newName)) {
                 row = &pair;
-                break;
             }
         }
         ++occurrences;
@@ -85,7 +105,9 @@ Model modelScan(const std::uint8_t* data, std::size_t size, bool reverting) {
         if (row == nullptr || occurrences < 4 || occurrences > 7) {
             continue;
         }
-        if (latin == reverting) {
+        // A torn name is completed either way, and tells of a run cut short.
+        model.foundDone = model.foundDone || torn != nullptr;
+        if (torn == nullptr && latin == reverting) {
             model.foundDone = true;
             continue;
         }

@@ -6,9 +6,15 @@
 // write call becomes one pending change, the bytes from the first to the last
 // byte that the call changes; a flush sends each change to the file in one
 // write, in the order of the calls. A process killed between two writes thus
-// leaves each engine write (a name, a copy of a name, a byte) wholly old or
-// wholly new, and a byte no call changed is never written, so another
-// writer's bytes in between survive.
+// leaves each engine write (a name, a side of a name, a copy of a name, a
+// byte) wholly old or wholly new, and a byte no call changed is never
+// written, so another writer's bytes in between survive.
+//
+// A power cut may keep any of the disk's sectors written since the last sync
+// and lose the others. So the changes of writeAheadAt go first, and reach
+// the device (with the file's times put back) before any other change is
+// sent: an engine that writes one side of a name ahead knows that a power
+// cut leaves that name whole or with only that side changed.
 //
 // The edit is all or nothing where the file lets it be: if a write fails, the
 // changes already written are put back as they were read.
@@ -26,14 +32,15 @@ inline constexpr std::size_t EDIT_CACHE_SIZE = 16384;
 
 static_assert(EDIT_CACHE_SIZE <= 0xFFFF, "cache positions are kept in 16 bits");
 
-// More changing write calls than either engine makes in one run (Velnari 4,
-// VelnariL 15).
+// More changing write calls than either engine makes in one run (Velnari 8:
+// 4 names, each in two writes where it crosses a sector boundary; VelnariL 15).
 inline constexpr std::size_t EDIT_MAX_CHANGES = 32;
 
 // Cache positions [begin, end) of one write call's changed bytes.
 struct EditChange {
     std::uint16_t begin;
     std::uint16_t end;
+    bool ahead;  // from writeAheadAt: on the device before any other change is sent
 };
 
 struct EditStream {
@@ -53,7 +60,8 @@ enum class FlushResult {
     Written,        // every pending change is in the file (or there was none)
     NotWritten,     // nothing was sent: the file is as it was, times included
     Undone,         // a write failed and what reached the file was put back as it was read
-    PartlyWritten,  // a write failed and the put-back failed too: some changes are in the file
+    PartlyWritten,  // some changes may be in the file or not on its device: a write failed and
+                    // so did the put-back, or the device did not confirm the changes sent ahead
 };
 
 // Starts an edit stream on a file just opened for editing.
@@ -72,10 +80,21 @@ std::size_t readAt(EditStream& stream, std::uint32_t offset, std::uint8_t* bytes
 bool writeAt(EditStream& stream, std::uint32_t offset, const std::uint8_t* bytes,
              std::size_t count);
 
+// Writes count bytes at offset into the window, as writeAt does, as a change
+// that the flush sends, and gets onto the file's device, before any change of
+// writeAt. Returns whether they change a byte there.
+bool writeAheadAt(EditStream& stream, std::uint32_t offset, const std::uint8_t* bytes,
+                  std::size_t count);
+
 // Whether a flush would write anything.
 bool hasPendingChanges(const EditStream& stream);
 
-// Sends every pending change to the file. Writes nothing, and says
-// NotWritten, when the file is now shorter than what was read, since a write
-// would lengthen it with bytes nobody wrote.
-FlushResult flushEditStream(EditStream& stream);
+// Sends every pending change to the file: first the changes of writeAheadAt,
+// then, if there were any, puts times back and syncs the file to its device,
+// then the other changes. Writes nothing, and says NotWritten, when the file
+// is now shorter than what was read, since a write would lengthen it with
+// bytes nobody wrote. If a write fails, the changes sent go back, the later
+// ones first and on the device before the ahead ones: Undone, or
+// PartlyWritten if a put-back fails. If the device does not confirm the ahead
+// changes, no other change is sent, and they go back: PartlyWritten.
+FlushResult flushEditStream(EditStream& stream, const FileTimes& times);

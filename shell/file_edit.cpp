@@ -57,7 +57,7 @@ FinishStatus finishEdit(EditStream& stream, const FileTimes& times) {
     if (!hasPendingChanges(stream)) {
         return closeUnwritten(stream, times);
     }
-    const FlushResult result = flushEditStream(stream);
+    const FlushResult result = flushEditStream(stream, times);
     switch (result) {
         case FlushResult::Written:
             break;

@@ -46,7 +46,8 @@ bool endPreview(EditStream& stream, const FileTimes& times);
 // Its times are put back where reading may have moved them. Returns Unchanged.
 FinishStatus abandonEdit(EditStream& stream, const FileTimes& times);
 
-// Sends the pending changes, puts the captured times back, flushes the file
-// to its device and closes it, in that order. A run that changed nothing
-// only closes the file, which keeps its times as they were.
+// Sends the pending changes (those written ahead first, on the device with
+// the captured times before the rest are sent), puts the captured times back,
+// flushes the file to its device and closes it, in that order. A run that
+// changed nothing only closes the file, which keeps its times as they were.
 FinishStatus finishEdit(EditStream& stream, const FileTimes& times);

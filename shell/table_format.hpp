@@ -34,6 +34,10 @@ inline bool beginsAsAFont(EditStream& stream) {
     return false;
 }
 
+// The unit a disk keeps or loses whole when the power fails: a write that
+// crosses a multiple of it in the file may reach the disk on one side only.
+inline constexpr std::uint32_t SECTOR_SIZE = 512;
+
 // "Kanovel" in UTF-16BE: how every Latin name of the family begins.
 inline constexpr std::uint8_t FAMILY_PATTERN[14] = {0x00, 0x4B, 0x00, 0x61, 0x00, 0x6E, 0x00,
                                                     0x6F, 0x00, 0x76, 0x00, 0x65, 0x00, 0x6C};

@@ -13,12 +13,19 @@ import unittest
 
 from harness import (BANNER_NOTICE, CANNOT_WRITE, COMPLETED, COMPLETED_REVERT, DRY_RUN, FINISHED,
                      NO_NAMES, NOT_A_FONT, NOT_RECOGNISED, NOTHING_CHANGED, PARTLY_RENAMED,
-                     PRESS_ENTER, REASONS, REVERT_NOTICE, SAMPLE_RENAMED, TIMES_NOT_KEPT,
+                     PRESS_ENTER, REASONS, REVERT_NOTICE, SAMPLE_RENAMED, TIMES, TIMES_NOT_KEPT,
                      USE_VELNARI, WOULD_NOT_OPEN, FontCase, at_prompt, banner, cannot_open, clock,
-                     cp932, fault_env, fonts_to_rename, name_lines, program, run, sample_font,
-                     status_of, target_line, waits_for_enter)
+                     cp932, fault_env, fonts_to_rename, name_lines, program, renamed_sample, run,
+                     sample_font, status_of, target_line, tool, waits_for_enter)
 
 PROGRAMS = (("velnari", "Velnari"), ("velnaril", "VelnariL"))
+# The fonts of EditSafety, with the program that renames each: our sample
+# font, an L-series font, and our sample font with its 4th name across a
+# multiple of 512 bytes, with 7, 20 (the end of "KanovelR11") or 24 of its
+# bytes before it, which Velnari writes in two writes with a sync between.
+CROSSING = ("crossing7", "crossing20", "crossing24")
+FONTS = (tuple((name, title, name) for name, title in PROGRAMS) +
+         tuple(("velnari", "Velnari", font) for font in CROSSING))
 
 
 class BadInputs(FontCase):
@@ -159,10 +166,16 @@ class EditSafety(FontCase):
     def setUp(self):
         super().setUp()
         self.fonts, self.expected = fonts_to_rename(self.dir)
+        for font in CROSSING:
+            self.fonts[font] = os.path.join(self.dir, font + ".ttf")
+            tool("make_sample_font", self.fonts[font], "KanovelR11 Bold", font[8:])
+            os.utime(self.fonts[font], ns=TIMES)
         self.originals = {name: self.snapshot(path) for name, path in self.fonts.items()}
+        for font in CROSSING:
+            self.expected[font] = renamed_sample(self.originals[font][0])
 
     def fresh(self, name, data=None):
-        """The program's font as it was made (or with data), with its times."""
+        """The font as it was made (or with data), with its times."""
         path = self.fonts[name]
         with open(path, "wb") as f:
             f.write(self.originals[name][0] if data is None else data)
@@ -175,7 +188,7 @@ class EditSafety(FontCase):
         return changed[0], changed[-1]
 
     def test_failed_writes_leave_the_file_as_it_was(self):
-        for name, _ in PROGRAMS:
+        for prog, _, name in FONTS:
             first, last = self.changed_span(name)
             rows = [("write", {"env": fault_env("write")}), ("second", {"env": fault_env("second")}),
                     ("short", {"env": fault_env("short")}),
@@ -183,7 +196,7 @@ class EditSafety(FontCase):
             for fault, popen in rows:
                 with self.subTest(program=name, fault=fault):
                     path = self.fresh(name)
-                    self.assertEqual(waits_for_enter(program(name), path, "/b", **popen),
+                    self.assertEqual(waits_for_enter(program(prog), path, "/b", **popen),
                                      (False, cp932(CANNOT_WRITE), b"", 3))
                     self.assertEqual(self.snapshot(path), self.originals[name])
 
@@ -192,35 +205,42 @@ class EditSafety(FontCase):
         # always ends in the fully renamed font.
         rows = (("close", PARTLY_RENAMED, 5), ("sync", PARTLY_RENAMED, 5),
                 ("undo", PARTLY_RENAMED, 5), ("times", TIMES_NOT_KEPT, 4))
-        for name, _ in PROGRAMS:
+        for prog, _, name in FONTS:
             for fault, message, status in rows:
-                with self.subTest(program=name, fault=fault):
+                with self.subTest(font=name, fault=fault):
                     path = self.fresh(name)
-                    self.assertEqual(waits_for_enter(program(name), path, "/b",
+                    self.assertEqual(waits_for_enter(program(prog), path, "/b",
                                                      env=fault_env(fault)),
                                      (False, cp932(message), b"", status))
                     if fault == "undo":  # the first write is in, the rest are not
                         self.assertNotIn(self.snapshot(path)[0],
                                          (self.expected[name], self.originals[name][0]))
-                    self.assertIn(run(program(name), path, "/b"), ((b"", b""),))
+                    if fault == "sync" and name in CROSSING:
+                        # The sync after the first write failed: the rest
+                        # was never sent, and that write was put back.
+                        self.assertEqual(self.snapshot(path), self.originals[name])
+                    self.assertIn(run(program(prog), path, "/b"), ((b"", b""),))
                     self.assertEqual(self.snapshot(path)[0], self.expected[name])
 
     def test_a_run_killed_after_any_write_is_finished_by_the_next(self):
         # Killed after write k (a closed window, a crash): every name is
-        # wholly old or new, and the next run completes the rename, or the revert.
+        # wholly old or new, but for a name across a sector boundary, whose
+        # first write leaves it torn, and the next run completes the rename,
+        # or the revert.
         writes = {"velnari": 4, "velnaril": 15}  # one per name; VelnariL: copies and bytes
+        writes.update((font, 5) for font in CROSSING)  # the 4th name in two
         for reverting in (False, True):
             options = ["--revert"] if reverting else []
             notice = REVERT_NOTICE if reverting else BANNER_NOTICE
             completed = FINISHED + (COMPLETED_REVERT if reverting else COMPLETED)
             after_last = {"velnari": FINISHED + NOTHING_CHANGED,
                           "velnaril": FINISHED + NOTHING_CHANGED if reverting else NOT_RECOGNISED}
-            for name, title in PROGRAMS:
-                start, end = self.originals[name][0], self.expected[name]
+            for name, title, font in FONTS:
+                start, end = self.originals[font][0], self.expected[font]
                 start, end = (end, start) if reverting else (start, end)
                 kills = 0
                 for after in range(1, 40):
-                    path = self.fresh(name, start)
+                    path = self.fresh(font, start)
                     env = dict(fault_env("kill"), KILL_AFTER=str(after))
                     killed = subprocess.run([program(name), *options, path, "/b"],
                                             stdin=subprocess.DEVNULL, env=env,
@@ -228,13 +248,13 @@ class EditSafety(FontCase):
                     if not killed:
                         break
                     kills += 1
-                    with self.subTest(program=name, reverting=reverting, after=after):
+                    with self.subTest(font=font, reverting=reverting, after=after):
                         out, _ = run(program(name), *options, path)
-                        line = after_last[name] if after == writes[name] else completed
+                        line = after_last[name] if after == writes[font] else completed
                         self.assertEqual(out, banner(title, notice) + target_line(path) +
                                          cp932(line + PRESS_ENTER))
                         self.assertEqual(self.snapshot(path)[0], end)
-                self.assertEqual(kills, writes[name])
+                self.assertEqual(kills, writes[font])
 
     def test_another_writers_bytes_inside_the_edit_survive(self):
         # A byte of the edit region outside every renamed name, which is

@@ -1,5 +1,7 @@
 """Writes the fuzzers' seed corpus from the project's own generators:
-    scan/   our sample font, for several names of the family
+    scan/   our sample font, for several names of the family; and with its 4th
+            name across a multiple of 512 (CROSSED, SPLITS bytes before it),
+            also torn there both ways: old start with new end and the reverse
     patch/  our eight L-series fonts, from FUZZ_BASE on (the patch target's input
             is laid into its file at that offset); each also renamed, and cut
             short after the lengths and two copies, as VelnariL's writes leave it
@@ -19,6 +21,20 @@ L_SERIES_NEW = {"KanovelSL86 Bold": "Ｋ．ａｎｏｖｅｌＳＢＬ", "Kanove
                 "KanovelRL86 Bold": "Ｋ．ａｎｏｖｅｌＲＢＬ", "KanovelL86 Bold": "Ｋ．ａｎｏｖｅｌＢＬ",
                 "KanovelSL86": "Ｋ．ａｎｏｖｅｌＳＬ", "KanovelTL86": "Ｋ．ａｎｏｖｅｌＴＬ",
                 "KanovelRL86": "Ｋ．ａｎｏｖｅｌＲＬ", "KanovelL86": "Ｋ．ａｎｏｖｅｌＬ"}
+
+CROSSED = 1024
+SPLITS = (7, 20, 24)
+CROSSING_NAME = ("KanovelR11 Bold", "Ｋ．ａｎｏｖｅｌＲＢ１")
+
+
+def torn_seeds(data, split):
+    """data with its 4th name, CROSSING_NAME's old one, torn at CROSSED both ways."""
+    old = CROSSING_NAME[0].encode("utf-16-be")
+    new = CROSSING_NAME[1].encode("utf-16-be").ljust(len(old), b"\0")
+    at = CROSSED - split
+    assert data[at:at + len(old)] == old
+    return [data[:at] + old[:split] + new[split:] + data[at + len(old):],
+            data[:at] + new[:split] + old[split:] + data[at + len(old):]]
 
 
 def writes(old):
@@ -56,6 +72,15 @@ def main():
             subprocess.run(runner + [make_sample, path, name], check=True)
             with open(path, "rb") as f, open(os.path.join(out, "scan", f"sample{i}"), "wb") as seed:
                 seed.write(f.read())
+        for split in SPLITS:
+            path = os.path.join(work, f"sample-crossing{split}.ttf")
+            subprocess.run(runner + [make_sample, path, CROSSING_NAME[0], str(split)], check=True)
+            with open(path, "rb") as f:
+                data = f.read()
+            seeds = zip(("", "-old-start", "-new-start"), [data] + torn_seeds(data, split))
+            for suffix, seed in seeds:
+                with open(os.path.join(out, "scan", f"crossing{split}{suffix}"), "wb") as f:
+                    f.write(seed)
         subprocess.run(runner + [make_lseries, work], check=True)
         for font in sorted(os.listdir(work)):
             if font.startswith("sample"):

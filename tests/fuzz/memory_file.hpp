@@ -49,10 +49,12 @@ inline void openMemoryFile(EditStream& stream, const std::uint8_t* data, std::si
 // into the zeros before at (they are a hole in the memory file: any write
 // there would have given it data).
 inline Bytes closeMemoryFile(EditStream& stream, std::size_t size, std::size_t at = 0) {
-    FUZZ_CHECK(flushEditStream(stream) == FlushResult::Written);
-    FUZZ_CHECK(closeFile(stream.file));
     const int fd = memoryFile();
     struct stat info = {};
+    FUZZ_CHECK(fstat(fd, &info) == 0);
+    const FileTimes times{{}, info.st_atim, info.st_mtim};
+    FUZZ_CHECK(flushEditStream(stream, times) == FlushResult::Written);
+    FUZZ_CHECK(closeFile(stream.file));
     FUZZ_CHECK(fstat(fd, &info) == 0);
     FUZZ_CHECK(static_cast<std::size_t>(info.st_size) == at + size);
     if (at > 0 && size > 0) {

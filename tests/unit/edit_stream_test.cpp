@@ -56,7 +56,7 @@ TEST(EditStream, WritesAreSeenByLaterReadsAndReachTheFileOnFlush) {
     EXPECT_EQ(window[3], 0xCC);
     put(expected, 200, {0xAA, 0xBB, 0xCC});
     put(expected, 20, {0xAA, 0xBB});
-    EXPECT_EQ(flushEditStream(file.stream), FlushResult::Written);
+    EXPECT_EQ(flushEditStream(file.stream, file.times), FlushResult::Written);
     EXPECT_EQ(file.bytes(), expected);
 }
 
@@ -89,7 +89,7 @@ TEST(EditStream, AnEditThatCannotBeWholeWritesNothing) {
             continue;  // no other handle may shorten the file while it is open
         }
 #endif
-        EXPECT_EQ(flushEditStream(file.stream), FlushResult::NotWritten) << c;
+        EXPECT_EQ(flushEditStream(file.stream, file.times), FlushResult::NotWritten) << c;
         EXPECT_EQ(file.bytes(), expected) << c;
     }
 }

@@ -16,6 +16,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 struct MemoryFile {
     EditStream stream;
+    FileTimes times{};
     std::string path;
 
     explicit MemoryFile(const Bytes& bytes) {
@@ -30,11 +31,10 @@ struct MemoryFile {
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));
-        FileTimes times{};
         openForEdit(path.c_str(), stream, times);
     }
     ~MemoryFile() {
-        flushEditStream(stream);
+        flushEditStream(stream, times);
         closeFile(stream.file);
         std::filesystem::remove(path);
     }
@@ -44,7 +44,7 @@ struct MemoryFile {
     // The file's bytes after pending writes are flushed, read through the
     // stream's own handle: nobody else may open the file while it is edited.
     Bytes bytes() {
-        flushEditStream(stream);
+        flushEditStream(stream, times);
         Bytes out;
         std::uint8_t chunk[4096];
         for (std::uint32_t at = 0;; at += sizeof chunk) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "memory_file.hpp"
 #include "rename_table.hpp"
 
@@ -34,6 +36,66 @@ TEST(RenameTable, RowOneAndTheEndRowHaveTheDocumentedBytes) {
     endRow[0] = endRow[40] = 0x01;
     EXPECT_EQ(Bytes(RENAME_TABLE.end() - 80, RENAME_TABLE.end()), endRow);
     EXPECT_EQ(RENAME_TABLE.size(), 2880u);
+}
+
+// A row's old name, or its new name with the U+0000 fill, as the table stores it.
+Bytes tableName(std::size_t row, bool renamed) {
+    const std::uint8_t* name = RENAME_TABLE.data() + row * RENAME_ROW_SIZE + (renamed ? 40 : 0);
+    return Bytes(name, std::find(name, name + 40, 0x01));
+}
+
+// The torn form the table chose for a row and split: the first split bytes of
+// one name, the rest of the other.
+Bytes chosenTornForm(std::size_t row, std::size_t split) {
+    const bool newStart = (TORN_NEW_START[row] >> split & 1) != 0;
+    Bytes form = tableName(row, !newStart);
+    const Bytes start = tableName(row, newStart);
+    std::copy_n(start.begin(), split, form.begin());
+    return form;
+}
+
+bool beginsOneAnother(const Bytes& a, const Bytes& b) {
+    return std::equal(a.begin(),
+                      a.begin() + static_cast<std::ptrdiff_t>(std::min(a.size(), b.size())),
+                      b.begin());
+}
+
+// Byte by byte, apart from the table's own compile-time checks: every chosen
+// torn form tells its row at its split, and only the "11 Bold" rows torn where
+// their plain name ends meet a whole name of another row.
+TEST(RenameTable, EachTornFormTellsItsRowAndOnlyEightMeetAWholeName) {
+    std::set<std::pair<std::size_t, std::size_t>> meeting;
+    std::set<std::pair<std::size_t, std::size_t>> elevenBoldAtThePlainEnd;
+    std::size_t splits = 0;
+    std::size_t newStarts = 0;
+    for (std::size_t row = 0; row < RENAME_ROW_COUNT; ++row) {
+        const std::u16string_view name = RENAME_PAIRS[row].oldName;
+        if (name.ends_with(u"11 Bold")) {
+            elevenBoldAtThePlainEnd.insert({row, 2 * (name.size() - 5)});
+        }
+        for (std::size_t split = 1; split < 2 * name.size(); ++split) {
+            ++splits;
+            newStarts += TORN_NEW_START[row] >> split & 1;
+            const Bytes form = chosenTornForm(row, split);
+            for (std::size_t other = 0; other < RENAME_ROW_COUNT; ++other) {
+                if (other == row) {
+                    continue;
+                }
+                if (beginsOneAnother(form, tableName(other, false)) ||
+                    beginsOneAnother(form, tableName(other, true))) {
+                    meeting.insert({row, split});
+                }
+                if (split < 2 * RENAME_PAIRS[other].oldName.size()) {
+                    EXPECT_FALSE(beginsOneAnother(form, chosenTornForm(other, split)))
+                        << row << ", " << other << " at " << split;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(splits, 843u);
+    EXPECT_EQ(newStarts, 152u);
+    EXPECT_EQ(meeting, elevenBoldAtThePlainEnd);
+    EXPECT_EQ(meeting.size(), 8u);
 }
 
 TEST(LookupRow, FindsTheFirstRowWhoseOldNameIsAPrefix) {
@@ -292,6 +354,57 @@ TEST(ScanAndRename, ARunCutShortIsCompletedAndASecondRunChangesNothing) {
                 EXPECT_EQ(result.changeCount, run == 0 ? 4 - done.size() : 0u);
                 EXPECT_EQ(file.bytes(), to)
                     << reverting << ", " << done.size() << " done, run " << run;
+            }
+        }
+    }
+}
+
+// Each row's name as the 4th of seven, at every split of the sector boundary
+// it crosses, renamed and reverted: the state after the writes sent ahead of
+// the sync (the torn form a power cut may leave) is completed by a rename and
+// by a revert alike.
+TEST(ScanAndRename, ANameTornAtASectorBoundaryIsCompletedEitherWay) {
+    for (std::size_t row = 0; row < RENAME_ROW_COUNT; ++row) {
+        for (std::size_t split = 1; split < tableName(row, false).size(); ++split) {
+            const std::size_t fourth = 512 * (1 + row % 7) - split;
+            const std::size_t at[7] = {40, 80, 120, fourth, fourth + 40, fourth + 80, fourth + 120};
+            Bytes original = fileWith(4200, {});
+            Bytes renamed = original;
+            for (std::size_t k = 0; k < 7; ++k) {
+                const std::size_t other = (row + 35 - 3 + k) % RENAME_ROW_COUNT;
+                put(original, at[k], tableName(other, false));
+                put(renamed, at[k], tableName(other, k >= 3));
+            }
+            for (const Direction direction : {Direction::Rename, Direction::Revert}) {
+                const bool reverting = direction == Direction::Revert;
+                const Bytes& from = reverting ? renamed : original;
+                const Bytes& to = reverting ? original : renamed;
+                MemoryFile file(from);
+                EXPECT_EQ(scanAndRename(file.stream, direction).changeCount, 4u);
+                Bytes torn = from;
+                for (std::size_t i = 0; i < file.stream.changeCount; ++i) {
+                    const EditChange change = file.stream.changes[i];
+                    for (std::size_t b = change.begin; change.ahead && b < change.end; ++b) {
+                        torn[file.stream.cacheStart + b] = file.stream.cache[b];
+                    }
+                }
+                EXPECT_EQ(file.bytes(), to);
+                EXPECT_NE(torn, from);
+                EXPECT_NE(torn, to);
+                for (const Direction next : {Direction::Rename, Direction::Revert}) {
+                    MemoryFile tornFile(torn);
+                    const EngineResult result = scanAndRename(tornFile.stream, next);
+                    EXPECT_EQ(result.verdict, Verdict::Completed);  // a run cut short
+                    // The torn name is noted once, and completed without a
+                    // write ahead: only its other side is left to write.
+                    EXPECT_EQ(result.changeCount, next == direction ? 4u : 1u);
+                    for (std::size_t i = 0; i < tornFile.stream.changeCount; ++i) {
+                        EXPECT_FALSE(tornFile.stream.changes[i].ahead);
+                    }
+                    EXPECT_EQ(tornFile.bytes(), next == Direction::Revert ? original : renamed)
+                        << "row " << row << ", split " << split << ", " << reverting << ", "
+                        << (next == Direction::Revert);
+                }
             }
         }
     }
