@@ -168,8 +168,9 @@ RunPlan planRun(int argc, char** argv) {
             optionsEnded = true;
             continue;
         }
+        const bool exists = pathExists(word);
         const Request request =
-            optionsEnded || pathExists(word) ? Request::None : takeOption(word, plan.options);
+            optionsEnded || exists ? Request::None : takeOption(word, plan.options);
         usage = usage || request == Request::Usage;
         version = version || request == Request::Version;
         if (request == Request::Unknown && plan.unknownOption == nullptr) {
@@ -180,8 +181,8 @@ RunPlan planRun(int argc, char** argv) {
         }
         // A word after the first that names nothing, has no font file's name
         // and is no wildcard is the word that asks for quiet runs.
-        const bool batchWord = plan.targetCount > 0 && !pathExists(word) &&
-                               !hasFontExtension(word) && !isWildcard(word);
+        const bool batchWord =
+            plan.targetCount > 0 && !exists && !hasFontExtension(word) && !isWildcard(word);
         plan.batch = plan.batch || batchWord;
         if (!batchWord) {
             plan.targets[plan.targetCount++] =
