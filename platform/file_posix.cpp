@@ -231,8 +231,11 @@ namespace {
 // subfolder's before the next name. A folder's names stay in the arena below
 // its subfolders' while these are walked: a walk holds only the names of the
 // folders on its current path, without the heap.
-constexpr std::size_t WALK_NAMES_SIZE = std::size_t{8} << 20;
-constexpr std::size_t WALK_ORDER_SIZE = std::size_t{1} << 20;
+// Room for some 100,000 names in the folders of one path: more would make a
+// larger program image, which every run pays for, walk or not. A folder that
+// does not fit is one that cannot be listed.
+constexpr std::size_t WALK_NAMES_SIZE = std::size_t{2} << 20;
+constexpr std::size_t WALK_ORDER_SIZE = std::size_t{1} << 18;
 char walkNames[WALK_NAMES_SIZE];           // for each entry a mark, then its name and a NUL
 std::uint32_t walkOrder[WALK_ORDER_SIZE];  // offsets in walkNames, sorted by name
 char walkPath[PATH_MAX];                   // the path being visited

@@ -376,8 +376,10 @@ namespace {
 // have an arena of their own, since a matched folder is walked while the
 // other matches wait.
 struct Arena {
-    static constexpr std::size_t NAMES = std::size_t{4} << 20;
-    static constexpr std::size_t ORDER = std::size_t{1} << 20;
+    // Room for some 50,000 names: more would make a larger program image,
+    // which every run pays for. A folder that does not fit cannot be listed.
+    static constexpr std::size_t NAMES = std::size_t{1} << 20;
+    static constexpr std::size_t ORDER = std::size_t{1} << 18;
     wchar_t names[NAMES];        // for each entry a mark, then its name and a NUL
     std::uint32_t order[ORDER];  // offsets in names, sorted by name
 };
