@@ -113,7 +113,6 @@ EngineResult scanAndRename(EditStream& stream, Direction direction) {
     std::uint32_t occurrences = 0;
     bool lastFound = true;     // no occurrence at all counts as found
     bool interrupted = false;  // a name to rename found torn, or already as the run wants it
-    bool wrote = false;
 
     for (std::uint32_t offset = 0; offset < SCAN_RANGE; ++offset) {
         std::uint8_t window[SCAN_WINDOW_SIZE];
@@ -132,11 +131,11 @@ EngineResult scanAndRename(EditStream& stream, Direction direction) {
         if (!lastFound || occurrences < FIRST_REWRITTEN || occurrences > LAST_REWRITTEN) {
             continue;
         }
-        // A torn name is completed whichever way the run goes, and shows
-        // that a run was cut short.
-        interrupted = interrupted || torn != NO_ROW;
-        if (torn == NO_ROW && renamed != reverting) {
-            interrupted = true;
+        // A torn name, completed whichever way the run goes, and a name
+        // already as the run wants it both show a run cut short.
+        const bool done = torn == NO_ROW && renamed != reverting;
+        interrupted = interrupted || torn != NO_ROW || done;
+        if (done) {
             continue;
         }
         const std::uint8_t* to = RENAME_TABLE.data() + row * RENAME_ROW_SIZE + toField;
@@ -144,11 +143,10 @@ EngineResult scanAndRename(EditStream& stream, Direction direction) {
         std::memcpy(window, to, nameLength);
         if (writeName(stream, offset, window, length, row, nameLength, direction)) {
             noteNameChange(result, nameChangeOf(RENAME_SHOWN[row], direction, ONE_COPY));
-            wrote = true;
         }
     }
     // Names written, and others found torn or done already: a run cut short, now finished.
-    if (wrote && interrupted) {
+    if (result.changeCount > 0 && interrupted) {
         result.verdict = Verdict::Completed;
     } else if (occurrences == 0) {
         result.verdict = Verdict::NoNamesFound;
